@@ -1,0 +1,20 @@
+#pragma once
+// Angles and distances from the measurement record, as the texts the dialog shows and the
+// result file carries.
+
+#include <cstdint>
+
+#include "framework/cstring.h"
+#include "link/meas_record.h"
+
+// Arc seconds to the unit integer: unit 1 ten-thousandths of a gon, unit 2 hundredths of a
+// mil (truncated toward zero); any other unit returns the angle unchanged.
+std::int32_t AngleToUnit(std::int32_t angle, int unitCode);
+
+// Sets text to the display form of the angle in the unit (0 DMS, 1 gon, 2 mil); any other unit
+// leaves text unchanged. isVertical 1 applies the zenith rule of the gon form.
+void FormatAngle(std::int32_t angle, CString& text, int unitCode, int isVertical);
+
+// Empties text while edmState is 2, sets it to the distance ("%.3f") when distanceValid is
+// set, and otherwise leaves it as it was.
+void FormatDistance(const MeasRecord& record, CString& text);

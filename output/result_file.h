@@ -1,0 +1,36 @@
+#pragma once
+// The 100-byte result files in the device's root folder.
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+inline constexpr char16_t kResultFilePath[] = u"\\VLMIS.OUT";
+inline constexpr char16_t kVersionFilePath[] = u"\\VLVER.OUT";
+inline constexpr char16_t kFieldSeparator = u'\u00A7';  // follows every field
+inline constexpr std::size_t kResultRecordSize = 100;
+
+// One writer's record buffer, kept for the whole run: 96 bytes of 0x20 and 4 zero bytes at
+// start. Each composition clears bytes 0 to 51 and writes the line from byte 0, so what an
+// earlier, longer line left beyond byte 51 stays.
+class ResultRecord {
+public:
+    ResultRecord();
+
+    // Composes the line: each field followed by the separator, then a 16-bit zero. A line
+    // whose characters and terminator would not fit the 100 bytes is cut to 49 characters.
+    void Compose(std::initializer_list<std::u16string_view> fields);
+
+    const std::array<std::uint8_t, kResultRecordSize>& bytes() const { return bytes_; }
+
+private:
+    std::array<std::uint8_t, kResultRecordSize> bytes_;
+};
+
+// Opens the device file (create or truncate, write access, no sharing), composes the fields
+// into the record and writes its 100 bytes in one write, then closes. The file is replaced whole
+// or not at all. Returns false when the file could not be opened; a failed write also returns
+// false and leaves the old file as it was.
+bool WriteResultRecord(std::u16string_view devicePath, ResultRecord& record,
+                       std::initializer_list<std::u16string_view> fields);

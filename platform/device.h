@@ -1,0 +1,25 @@
+#pragma once
+// The device: a folder on the host (DEVICE_ROOT, default "/") that stands for the device's
+// root folder "\", and the private runtime folder that holds the device's kernel objects.
+
+#include <string>
+#include <string_view>
+
+namespace win {
+
+// The host folder of the device root: DEVICE_ROOT made absolute and canonical, read once.
+const std::string& DeviceRootHostPath();
+
+// Resolves a device path ("\FLASHDISK\NEDIX\NX.EXE"; "/" is taken as "\" too) to a host path
+// inside the device root. Each existing component is matched without regard to letter case
+// (the first match in directory order wins); components that do not exist are kept as written.
+// "." is skipped and ".." climbs one level but never above the root. A relative path is taken
+// from the root.
+std::string ResolveDevicePath(std::u16string_view devicePath);
+
+// The device's private runtime folder: created on first use with mode 0700, owned by this
+// user, named from the user id and the device root, never inside the device root. Two devices
+// (or two users) never share one.
+const std::string& RuntimeDirectory();
+
+}  // namespace win

@@ -1,0 +1,38 @@
+#pragma once
+// Files of the device.
+
+#include "platform/win_types.h"
+
+namespace win {
+
+inline constexpr DWORD GENERIC_WRITE = 0x40000000;
+inline constexpr DWORD CREATE_ALWAYS = 2;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+// Opens a device file for writing. Only GENERIC_WRITE with CREATE_ALWAYS and share mode 0 (no
+// sharing) is offered, which is all the device's programs use.
+//
+// The file is replaced whole or not at all: the bytes written go to a temporary file in the
+// same folder, and CloseHandle flushes it to disk and renames it over the old file. Until then
+// readers see the old file (or none). A failed WriteFile, a failed flush or a process that
+// dies before CloseHandle leaves the old file as it was and no temporary file behind (a dead
+// writer's temporary is swept by the next open of the same file).
+//
+// No sharing: while one handle to the file is open (in any process of the device), a second
+// open fails with ERROR_SHARING_VIOLATION. Other failures: ERROR_PATH_NOT_FOUND (no such
+// folder), ERROR_ACCESS_DENIED (the folder refuses files). Returns INVALID_HANDLE_VALUE on
+// failure.
+HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE templateFile);
+
+// Appends bytes to a file opened by CreateFileW. Fewer bytes than asked (a full disk) reports
+// FALSE with ERROR_DISK_FULL, and the file will not be committed by CloseHandle.
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped);
+
+// Commits and closes a file opened by CreateFileW, reporting whether the new bytes are now the
+// file's bytes (CloseHandle does the same but reports only that the handle was valid).
+BOOL CommitFile(HANDLE file);
+
+}  // namespace win

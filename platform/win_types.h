@@ -1,0 +1,61 @@
+#pragma once
+// The fixed-width types and constants of the device's Win32-flavoured API. Messages carry
+// fixed 32-bit fields; strings are UTF-16.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace win {
+
+using BOOL = std::int32_t;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using LONG = std::int32_t;
+using WPARAM = std::uint32_t;
+using LPARAM = std::int32_t;
+using LRESULT = std::int32_t;
+using WCHAR = char16_t;
+using HWND = std::uint32_t;  // device-wide window handle; 0 is none
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline constexpr HWND HWND_BROADCAST = 0xFFFF;
+
+// Every kernel object (file, section, mutex, snapshot, process) is owned through a HANDLE
+// and released by CloseHandle.
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+};
+using HANDLE = KernelObject*;
+
+// The invalid-handle value of the device: a pointer value that is never a live object.
+inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(~std::uintptr_t{0}); }
+#define INVALID_HANDLE_VALUE (::win::InvalidHandleValue())
+
+// Error codes reported by GetLastError.
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_NOT_OWNER = 288;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+
+// The calling thread's last error, set by every API call that fails.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// Releases the object behind the handle. FALSE (ERROR_INVALID_HANDLE) for a null or invalid
+// handle. For a file opened by CreateFileW this is also the moment its bytes are committed.
+BOOL CloseHandle(HANDLE handle);
+
+}  // namespace win

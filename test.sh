@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the project and runs every test. Usage: ./test.sh [debug|asan|release]
+set -euo pipefail
+cd "$(dirname "$0")"
+preset=${1:-debug}
+scripts/deps.sh
+cmake --preset "$preset" -DNX_WERROR="${NX_WERROR:-ON}" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset"

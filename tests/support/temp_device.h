@@ -1,0 +1,80 @@
+#pragma once
+// Test support: a temporary device and processes started on it.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nxtest {
+
+// A fresh device root under /tmp, removed with everything in it (and its runtime folder's
+// processes ended) when the object goes.
+class TempDevice {
+public:
+    TempDevice();
+    ~TempDevice();
+    TempDevice(const TempDevice&) = delete;
+    TempDevice& operator=(const TempDevice&) = delete;
+
+    const std::string& root() const { return root_; }
+    // Host path of a file inside the device ("FLASHDISK/NEDIX/NX.EXE"); folders are not created.
+    std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+    // Writes a file inside the device, creating its folders.
+    void WriteFile(const std::string& relative, const std::string& bytes) const;
+    // Copies a host file into the device (mode kept), creating its folders.
+    void CopyIn(const std::string& hostFile, const std::string& relative) const;
+
+private:
+    std::string root_;
+};
+
+// Points this process at the device (sets DEVICE_ROOT). The platform reads DEVICE_ROOT once per
+// process, so in-process tests call this before their first platform call, or use
+// DeviceTestMain.
+void UseDevice(const TempDevice& device);
+
+struct ProcessResult {
+    int exitCode = -1;    // -1 when killed by a signal or timed out
+    int signal = 0;       // the signal that ended it, or 0
+    bool timedOut = false;
+    std::string out, err;
+    std::chrono::milliseconds elapsed{0};
+};
+
+// Runs a program to its end with DEVICE_ROOT set to the device, capturing both outputs.
+// Killed (SIGKILL) after the timeout.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const TempDevice& device,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(30),
+                         const std::vector<std::string>& extraEnv = {});
+
+// Starts a program in the background on the device; its outputs go to /dev/null unless
+// logFile is given. Returns the pid.
+pid_t StartProcess(const std::vector<std::string>& argv, const TempDevice& device,
+                   const std::vector<std::string>& extraEnv = {}, const std::string& logFile = "");
+
+// Waits for a background process; nullopt on timeout (the process is left running).
+std::optional<int> WaitProcess(pid_t pid, std::chrono::milliseconds timeout);
+
+// Sends SIGKILL and reaps.
+void KillProcess(pid_t pid);
+
+std::string ReadFileBytes(const std::string& hostPath);
+bool FileExists(const std::string& hostPath);
+
+// Polls a condition every few milliseconds until it holds or the timeout passes.
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        struct timespec ts{0, 5'000'000};
+        nanosleep(&ts, nullptr);
+    }
+    return condition();
+}
+
+}  // namespace nxtest
