@@ -8,8 +8,6 @@ namespace win {
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
 inline constexpr UINT MB_SETFOREGROUND = 0x00010000;
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
 
 // Shows a modal message box with the text, the caption and the given buttons and icon, and
 // returns the button pressed. Without a display (the headless renderer) it writes

@@ -25,6 +25,10 @@ inline constexpr BOOL FALSE = 0;
 inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 inline constexpr HWND HWND_BROADCAST = 0xFFFF;
 
+// Standard command and button ids.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+
 // Every kernel object (file, section, mutex, snapshot, process) is owned through a HANDLE
 // and released by CloseHandle.
 class KernelObject {

@@ -1,0 +1,117 @@
+#pragma once
+// The dialog manager: dialogs built from templates, their controls, default dialog
+// processing, and modal loops over the thread's message queue.
+//
+// The dialog manager owns the model (controls, texts, check states, focus); a renderer
+// (renderer.h) only draws it and turns input into messages posted to the dialog.
+
+#include <vector>
+
+#include "platform/window.h"
+
+namespace win {
+
+// Window and control styles used by templates.
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_BORDER = 0x00800000;
+inline constexpr DWORD WS_GROUP = 0x00020000;
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD DS_SETFONT = 0x00000040;
+inline constexpr DWORD DS_MODALFRAME = 0x00000080;
+inline constexpr DWORD DS_CENTER = 0x00000800;
+inline constexpr DWORD WS_EX_CAPTIONOKBTN = 0x80000000;  // an OK button in the title bar
+inline constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+inline constexpr DWORD BS_PUSHBUTTON = 0x0;
+inline constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
+inline constexpr DWORD BS_AUTORADIOBUTTON = 0x9;
+inline constexpr DWORD BS_GROUPBOX = 0x7;
+inline constexpr DWORD BS_TYPEMASK = 0xF;
+inline constexpr DWORD ES_CENTER = 0x1;
+inline constexpr DWORD ES_MULTILINE = 0x4;
+inline constexpr DWORD SS_LEFT = 0x0;
+inline constexpr DWORD SS_RIGHT = 0x2;
+
+inline constexpr UINT BST_UNCHECKED = 0;
+inline constexpr UINT BST_CHECKED = 1;
+inline constexpr WORD BN_CLICKED = 0;
+inline constexpr WORD IDC_STATIC = 0xFFFF;  // a control without an id
+
+struct DialogControlTemplate {
+    WORD id = IDC_STATIC;
+    std::u16string className;  // u"BUTTON", u"EDIT" or u"STATIC"
+    std::u16string text;
+    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+    DWORD style = 0;
+};
+
+struct DialogTemplate {
+    std::u16string title;
+    std::u16string fontName;
+    int fontPointSize = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+    std::vector<DialogControlTemplate> controls;  // template order: tab order and groups
+};
+
+// The program's dialog resources, by id.
+void RegisterDialogResource(int resourceId, const DialogTemplate* dialog);
+const DialogTemplate* FindDialogResource(int resourceId);
+
+// Creates a dialog window from the template (modeless): the window and its controls are
+// made, the dialog is listed as a top-level window of the device, WM_INITDIALOG is sent to
+// procedure (a TRUE result puts the focus on the first visible, enabled tab stop), and the
+// window is shown when the template's style has WS_VISIBLE. DS_CENTER centres it in the work
+// area first. 0 on failure.
+HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
+
+// Runs a modal loop for the dialog: takes messages from the thread's queue and dispatches them
+// (keyboard messages go through the dialog's default processing), waiting on the renderer
+// between them, until EndDialog is called for it; then hides the window and returns the
+// result given to EndDialog. The window is not destroyed. -1 for an unknown window.
+int RunModalLoop(HWND dialog);
+
+// Ends the dialog's modal loop with the result (the loop returns after the current message).
+BOOL EndDialog(HWND dialog, int result);
+
+// Default dialog processing: WM_CLOSE sends WM_COMMAND IDCANCEL; WM_KEYDOWN handles Tab and
+// Shift-Tab (over the visible, enabled tab stops in template order), Space (clicks the
+// focused button), Enter (IDOK, since no button is the default) and Esc (IDCANCEL); BM_CLICK
+// clicks the control wParam as a user would (an auto radio button checks itself and unchecks
+// the rest of its group, then WM_COMMAND BN_CLICKED is sent); WM_SETICON stores the icon;
+// everything else returns 0.
+LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Control state. Unknown dialog or control: FALSE / 0 / empty.
+BOOL SetDlgItemTextW(HWND dialog, int controlId, std::u16string_view text);
+// Copies at most maxCount - 1 code units and a terminator; returns the units copied.
+UINT GetDlgItemTextW(HWND dialog, int controlId, WCHAR* buffer, int maxCount);
+std::u16string GetDlgItemText(HWND dialog, int controlId);
+BOOL CheckDlgButton(HWND dialog, int controlId, UINT check);
+UINT IsDlgButtonChecked(HWND dialog, int controlId);
+int GetFocusedControl(HWND dialog);  // the id, or 0 when none has the focus
+BOOL SetFocusedControl(HWND dialog, int controlId);
+
+// What a renderer needs to draw a dialog: its template, current texts, check states and
+// focus, and its place on the screen. nullptr for an unknown window.
+struct DialogControlState {
+    const DialogControlTemplate* control = nullptr;
+    std::u16string text;
+    UINT check = BST_UNCHECKED;
+};
+struct DialogState {
+    const DialogTemplate* dialog = nullptr;
+    std::u16string title;
+    std::vector<DialogControlState> controls;  // template order
+    int focusedControl = 0;
+    RECT windowRect;  // screen pixels
+    bool visible = false;
+    HICON bigIcon = 0, smallIcon = 0;
+};
+const DialogState* GetDialogState(HWND dialog);
+
+}  // namespace win

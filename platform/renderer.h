@@ -1,0 +1,47 @@
+#pragma once
+// Renderers draw dialogs and message boxes and turn input into messages; they never decide
+// behaviour. The headless renderer draws nothing and needs no display; a windowing renderer
+// shows real windows when a display is there.
+
+#include <memory>
+
+#include "platform/dialog.h"
+
+namespace win {
+
+class Renderer {
+public:
+    virtual ~Renderer() = default;
+
+    // Pixels per dialog unit for a template's font: x = baseX / 4, y = baseY / 8.
+    struct BaseUnits {
+        int x = 8, y = 16;
+    };
+    virtual BaseUnits DialogBaseUnits(const DialogTemplate& dialog) = 0;
+    virtual RECT WorkArea() = 0;
+
+    // The dialog's model changed (created, shown, hidden, texts, checks, focus, position, icon):
+    // draw it as it now stands, at once.
+    virtual void DialogChanged(HWND dialog) = 0;
+    // The dialog is gone.
+    virtual void DialogDestroyed(HWND dialog) = 0;
+
+    // Shows a modal message box and returns the button pressed (IDOK).
+    virtual int MessageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                           UINT type) = 0;
+
+    // Waits until the descriptor of the thread's queue is readable or input has arrived (input
+    // is turned into messages posted to the dialog's window, e.g. BM_CLICK, WM_KEYDOWN,
+    // WM_CLOSE, WM_COMMAND IDOK for the title-bar OK).
+    virtual void WaitForInput(int queueDescriptor) = 0;
+};
+
+// The renderer of this process, chosen on first use: the windowing renderer when it is built
+// in and a display is there, otherwise the headless one.
+Renderer& CurrentRenderer();
+
+// Replaces the renderer (tests; and runs that must never need a display).
+void SetRenderer(std::unique_ptr<Renderer> renderer);
+std::unique_ptr<Renderer> MakeHeadlessRenderer();
+
+}  // namespace win
