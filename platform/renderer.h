@@ -44,4 +44,7 @@ Renderer& CurrentRenderer();
 void SetRenderer(std::unique_ptr<Renderer> renderer);
 std::unique_ptr<Renderer> MakeHeadlessRenderer();
 
+// The windowing renderer, or nullptr when none is built in or no display is there.
+std::unique_ptr<Renderer> MakeWindowRenderer();
+
 }  // namespace win

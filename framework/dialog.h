@@ -1,0 +1,62 @@
+#pragma once
+// The framework's dialog: built from a dialog resource, run modally or created modeless.
+
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
+public:
+    // Prepares the dialog for the template resource; no window exists yet.
+    explicit CDialog(win::UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Modal run: creates the window from the template (OnInitDialog runs), runs the modal loop
+    // until EndDialog, then calls the virtual DestroyWindow (the window has been hidden by
+    // then) and returns the result given to EndDialog; -1 when the window could not be made.
+    virtual int DoModal();
+
+    // Modeless creation from a template resource; TRUE when the window exists.
+    virtual win::BOOL Create(win::UINT templateId, CWnd* parent = nullptr);
+
+    // Initialisation: one data exchange towards the controls; returns TRUE so the platform
+    // places the initial focus.
+    virtual win::BOOL OnInitDialog();
+
+    // The standard OK (id 1): data exchange towards the members, then EndDialog(1).
+    virtual void OnOK();
+    // The standard cancel (id 2): EndDialog(2).
+    virtual void OnCancel();
+    void EndDialog(int result);
+
+    // WM_INITDIALOG runs OnInitDialog; otherwise as CWnd.
+    win::LRESULT WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) override;
+    // The framework's rows: IDOK -> OnOK, IDCANCEL -> OnCancel.
+    bool OnCommand(win::WORD notification, win::WORD controlId) override;
+
+protected:
+    win::UINT m_nIDHelp;  // the template resource id
+    CWnd* m_pParentWnd;
+};
+
+// A message map: rows of (notification, control id, handler) searched in order.
+template <class T>
+struct CommandMapEntry {
+    win::WORD notification;
+    win::WORD controlId;
+    void (T::*handler)();
+};
+
+// Runs the first row that matches; true when one did.
+template <class T, class Map>
+bool DispatchCommandMap(T& self, const Map& map, win::WORD notification, win::WORD controlId) {
+    for (const auto& row : map) {
+        if (row.notification == notification && row.controlId == controlId) {
+            (self.*row.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+// The application's main window, if any (a modal dialog made main window by the shell).
+CWnd* AfxGetMainWnd();
+void AfxSetMainWnd(CWnd* window);
