@@ -12,7 +12,8 @@ const std::string& DeviceRootHostPath();
 
 // Resolves a device path ("\FLASHDISK\NEDIX\NX.EXE"; "/" is taken as "\" too) to a host path
 // inside the device root. Each existing component is matched without regard to letter case
-// (the first match in directory order wins); components that do not exist are kept as written.
+// (an exact match first, else the first match in directory order); components that do not
+// exist are kept as written. The path ends at its first NUL character.
 // "." is skipped and ".." climbs one level but never above the root. A relative path is taken
 // from the root.
 std::string ResolveDevicePath(std::u16string_view devicePath);
@@ -21,5 +22,9 @@ std::string ResolveDevicePath(std::u16string_view devicePath);
 // user, named from the user id and the device root, never inside the device root. Two devices
 // (or two users) never share one.
 const std::string& RuntimeDirectory();
+
+// The runtime folder that a device with the given host root uses (or would use), without
+// creating it: for tools and tests that clean up after a device.
+std::string RuntimeDirectoryForRoot(const std::string& hostRoot);
 
 }  // namespace win

@@ -25,8 +25,8 @@ UINT RegisterWindowMessageW(std::u16string_view name);
 // The name registered for an id, or empty when none.
 std::u16string GetRegisteredMessageName(UINT id);
 
-// Posts a thread message (hwnd 0). Never blocks: FALSE when the thread has no queue, is gone,
-// or its queue is full.
+// Posts a thread message (hwnd 0). Never blocks: FALSE when the thread has no queue or is gone
+// (ERROR_INVALID_THREAD_ID), or its queue is full (ERROR_NOT_ENOUGH_QUOTA).
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Posts a message to the queue of the thread that owns the top-level window. HWND_BROADCAST
@@ -37,7 +37,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The calling thread's queue is created on first use by any of the three calls below; a queue
 // holds at least 4000 messages. Messages arrive in the order they were posted by one sender.
 
-// Removes the next message, waiting for one without a limit. FALSE on failure.
+// Removes the next message, waiting for one without a limit. FALSE on failure. WM_QUIT is
+// returned like any other message (TRUE); the caller ends its loop on it.
 BOOL GetMessageW(MSG* msg);
 
 // Takes the next message without waiting. FALSE when the queue is empty.

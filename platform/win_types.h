@@ -53,6 +53,11 @@ inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_NOT_OWNER = 288;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;           // a walk has no further entry
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;         // a named object was opened, not made
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;     // no such thread, or it has no queue
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;      // the target queue is full
 
 // The calling thread's last error, set by every API call that fails.
 DWORD GetLastError();

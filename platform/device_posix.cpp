@@ -1,0 +1,216 @@
+// The device root, device paths and the runtime folder.
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/device.h"
+#include "platform/runtime_folder.h"
+#include "platform/unicode.h"
+
+namespace win {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+    std::string out = folder;
+    if (out.empty() || out.back() != '/') out.push_back('/');
+    out.append(name);
+    return out;
+}
+
+bool IsPrefixFolder(const std::string& folder, const std::string& path) {
+    if (folder == "/") return true;
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
+// Makes (or checks) one level of the runtime folder: a real folder, not a symbolic link,
+// owned by this user and closed to everyone else.
+bool MakePrivateFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid())
+        return false;
+    if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
+    return true;
+}
+
+// The base under which runtime folders live: /dev/shm (memory) when there, else /tmp; never
+// one inside the device root unless the root is the host's own root.
+std::string RuntimeBaseFor(const std::string& root) {
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        struct stat st {};
+        if (stat(base, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (root != "/" && IsPrefixFolder(root, base)) continue;
+        return base;
+    }
+    return {};
+}
+
+std::string RuntimePathFor(const std::string& canonicalRoot) {
+    std::string base = RuntimeBaseFor(canonicalRoot);
+    if (base.empty()) return {};
+    return base + "/nxdevice-" + std::to_string(geteuid()) + "/" +
+           detail::Hex64(detail::StableHash(canonicalRoot));
+}
+
+// The entry of folder whose name equals name without regard to letter case: an exact match
+// first, else the first in directory order; name itself when there is none.
+std::string MatchEntry(const std::string& folder, const std::string& name, bool& exists) {
+    struct stat st {};
+    exists = lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    if (exists) return name;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return name;
+    const std::u16string wanted = Utf8ToUtf16(name);
+    std::string found = name;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view candidate(entry->d_name);
+        if (candidate == "." || candidate == "..") continue;
+        if (EqualsIgnoreCase(Utf8ToUtf16(candidate), wanted)) {
+            found = candidate;
+            exists = true;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory) {
+    std::string path = value.empty() ? std::string("/") : std::string(value);
+    if (path.front() != '/') {
+        std::string base(baseDirectory);
+        if (base.empty()) {
+            std::error_code ec;
+            base = fs::current_path(ec).string();
+        }
+        path = JoinPath(base, path);
+    }
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        std::string out(real);
+        free(real);
+        return out;
+    }
+    std::string out = fs::path(path).lexically_normal().string();
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+std::string RuntimeSubdirectory(std::string_view name) {
+    static std::mutex lock;
+    static std::map<std::string, std::string, std::less<>> made;
+    std::lock_guard guard(lock);
+    if (auto it = made.find(name); it != made.end()) return it->second;
+    const std::string& runtime = RuntimeDirectory();
+    if (runtime.empty()) return {};
+    std::string path = JoinPath(runtime, name);
+    if (!MakePrivateFolder(path)) return {};
+    made.emplace(std::string(name), path);
+    return path;
+}
+
+std::string ObjectFileName(std::u16string_view name) {
+    const std::string utf8 = Utf16ToUtf8(name);
+    std::string out;
+    for (unsigned char c : utf8) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            std::array<char, 4> escaped{};
+            std::snprintf(escaped.data(), escaped.size(), "%%%02X", c);
+            out.append(escaped.data());
+        }
+    }
+    constexpr std::size_t kLongest = 200;
+    if (out.size() > kLongest) out = out.substr(0, kLongest - 17) + "~" + Hex64(StableHash(utf8));
+    return out;
+}
+
+std::uint64_t StableHash(std::string_view bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+std::string Hex64(std::uint64_t value) {
+    std::array<char, 17> text{};
+    std::snprintf(text.data(), text.size(), "%016llx", static_cast<unsigned long long>(value));
+    return text.data();
+}
+
+}  // namespace detail
+
+const std::string& DeviceRootHostPath() {
+    static const std::string root = [] {
+        const char* value = std::getenv("DEVICE_ROOT");
+        return detail::CanonicalDeviceRoot(value ? value : "");
+    }();
+    return root;
+}
+
+std::string ResolveDevicePath(std::u16string_view devicePath) {
+    // A path ends at its first NUL, as it would on the device.
+    devicePath = devicePath.substr(0, devicePath.find(u'\0'));
+    const std::string& root = DeviceRootHostPath();
+    std::vector<std::string> components;
+    bool parentExists = true;  // once a component is missing, nothing below it exists
+    std::size_t start = 0;
+    while (start <= devicePath.size()) {
+        std::size_t end = devicePath.find_first_of(u"\\/", start);
+        if (end == std::u16string_view::npos) end = devicePath.size();
+        std::string component = Utf16ToUtf8(devicePath.substr(start, end - start));
+        start = end + 1;
+        if (component.empty() || component == ".") continue;
+        if (component == "..") {
+            if (!components.empty()) components.pop_back();
+            parentExists = true;
+            continue;
+        }
+        if (parentExists) {
+            std::string folder = root;
+            for (const auto& c : components) folder = JoinPath(folder, c);
+            component = MatchEntry(folder, component, parentExists);
+        }
+        components.push_back(std::move(component));
+    }
+    std::string out = root;
+    for (const auto& c : components) out = JoinPath(out, c);
+    return out;
+}
+
+const std::string& RuntimeDirectory() {
+    static const std::string path = [] {
+        std::string runtime = RuntimePathFor(DeviceRootHostPath());
+        if (runtime.empty()) return std::string();
+        std::string user = runtime.substr(0, runtime.rfind('/'));
+        if (!MakePrivateFolder(user) || !MakePrivateFolder(runtime)) return std::string();
+        return runtime;
+    }();
+    return path;
+}
+
+std::string RuntimeDirectoryForRoot(const std::string& hostRoot) {
+    return RuntimePathFor(detail::CanonicalDeviceRoot(hostRoot));
+}
+
+}  // namespace win

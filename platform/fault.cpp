@@ -1,0 +1,116 @@
+// Fault injection: per-operation counters armed in process or by NX_FAULTS.
+#include "platform/fault.h"
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace win::fault {
+namespace {
+
+constexpr std::array<std::string_view, 12> kOpNames = {
+    "ProcessSnapshot", "ThreadSnapshot", "CreateProcess", "RegisterMessage",
+    "CreateSection",   "MapView",        "CreateMutex",   "WaitMutex",
+    "CreateFile",      "WriteFile",      "CommitFile",    "PostMessage",
+};
+
+struct Plan {
+    long calls = 0;   // calls counted since the plan was armed
+    long failAt = 0;  // the call that fails, 0 for none
+    bool always = false;
+};
+
+struct Faults {
+    std::mutex lock;
+    std::array<Plan, kOpNames.size()> plans{};
+    std::atomic<bool> armed{false};  // lets the common case skip the lock
+};
+
+Faults& State() {
+    static Faults* faults = new Faults;  // never destroyed: used until the process ends
+    return *faults;
+}
+
+void RecomputeArmed(Faults& f) {
+    bool any = false;
+    for (const Plan& p : f.plans) any = any || p.always || p.failAt > 0;
+    f.armed.store(any, std::memory_order_release);
+}
+
+// NX_FAULTS = "Op:n,Op:n"; n may be "*" for every call. Unknown names and malformed items are
+// ignored, so a typo makes no fault rather than a different one.
+void ParseEnvironmentOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const char* text = std::getenv("NX_FAULTS");
+        if (!text) return;
+        Faults& f = State();
+        std::lock_guard guard(f.lock);
+        std::string_view rest(text);
+        while (!rest.empty()) {
+            std::size_t comma = rest.find(',');
+            std::string_view item = rest.substr(0, comma);
+            rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+            std::size_t colon = item.find(':');
+            if (colon == std::string_view::npos) continue;
+            std::string_view name = item.substr(0, colon), count = item.substr(colon + 1);
+            for (std::size_t i = 0; i < kOpNames.size(); ++i) {
+                if (kOpNames[i] != name) continue;
+                if (count == "*") {
+                    f.plans[i] = Plan{0, 0, true};
+                } else {
+                    std::string digits(count);
+                    char* end = nullptr;
+                    long n = std::strtol(digits.c_str(), &end, 10);
+                    if (!digits.empty() && *end == '\0' && n > 0) f.plans[i] = Plan{0, n, false};
+                }
+            }
+        }
+        RecomputeArmed(f);
+    });
+}
+
+}  // namespace
+
+void FailNth(Op op, int n) {
+    ParseEnvironmentOnce();
+    Faults& f = State();
+    std::lock_guard guard(f.lock);
+    f.plans[static_cast<std::size_t>(op)] = Plan{0, n > 0 ? n : 0, false};
+    RecomputeArmed(f);
+}
+
+void FailAlways(Op op) {
+    ParseEnvironmentOnce();
+    Faults& f = State();
+    std::lock_guard guard(f.lock);
+    f.plans[static_cast<std::size_t>(op)] = Plan{0, 0, true};
+    RecomputeArmed(f);
+}
+
+void Reset() {
+    ParseEnvironmentOnce();
+    Faults& f = State();
+    std::lock_guard guard(f.lock);
+    f.plans = {};
+    RecomputeArmed(f);
+}
+
+bool ShouldFail(Op op) {
+    ParseEnvironmentOnce();
+    Faults& f = State();
+    if (!f.armed.load(std::memory_order_acquire)) return false;
+    std::lock_guard guard(f.lock);
+    Plan& p = f.plans[static_cast<std::size_t>(op)];
+    if (p.always) return true;
+    if (p.failAt == 0) return false;
+    if (++p.calls != p.failAt) return false;
+    p.failAt = 0;
+    RecomputeArmed(f);
+    return true;
+}
+
+}  // namespace win::fault

@@ -1,0 +1,201 @@
+// Device files: replaced whole on close, never shared while open.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#include "platform/device.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/handle_table.h"
+#include "platform/runtime_folder.h"
+#include "platform/unicode.h"
+#include "platform/unique_fd.h"
+
+namespace win {
+namespace {
+
+using detail::UniqueFd;
+
+DWORD ErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case ENOSPC:
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_ACCESS_DENIED;
+    }
+}
+
+std::string TempPrefix(const std::string& name) {
+    return "." + name + ".nxtmp.";
+}
+
+// Removes every temporary of the target left in its folder. Only called while holding the
+// target's lock, so none of them belongs to a live writer.
+void SweepTemporaries(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    // Temporaries of the same file written under another letter case count too.
+    const std::u16string prefix = Utf8ToUtf16(TempPrefix(name));
+    while (dirent* entry = readdir(dir)) {
+        const std::u16string candidate = Utf8ToUtf16(entry->d_name);
+        if (candidate.size() > prefix.size() &&
+            EqualsIgnoreCase(std::u16string_view(candidate).substr(0, prefix.size()), prefix))
+            unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
+bool WriteAll(int fd, const char* bytes, std::size_t count, std::size_t& written) {
+    written = 0;
+    while (written < count) {
+        ssize_t n = ::write(fd, bytes + written, count - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+class DeviceFile final : public KernelObject {
+  public:
+    DeviceFile(UniqueFd lock, UniqueFd temp, std::string folder, std::string target,
+               std::string tempPath)
+        : lock_(std::move(lock)),
+          temp_(std::move(temp)),
+          folder_(std::move(folder)),
+          target_(std::move(target)),
+          tempPath_(std::move(tempPath)) {}
+    ~DeviceFile() override {
+        if (temp_.valid()) Commit();
+    }
+
+    BOOL Write(const void* buffer, DWORD count, DWORD* written) {
+        std::size_t done = 0;
+        std::size_t wanted = count;
+        bool injected = fault::ShouldFail(fault::Op::WriteFile);
+        if (injected) wanted = count / 2;
+        bool ok = WriteAll(temp_.get(), static_cast<const char*>(buffer), wanted, done);
+        int error = errno;
+        if (written) *written = static_cast<DWORD>(done);
+        if (ok && !injected) return TRUE;
+        failed_ = true;
+        SetLastError(injected ? ERROR_DISK_FULL : ErrorFromErrno(error));
+        return FALSE;
+    }
+
+    // Flushes the temporary and renames it over the target, or discards it when a write
+    // failed or the flush fails. Releases the no-sharing lock either way.
+    BOOL Commit() {
+        bool ok = !failed_ && !fault::ShouldFail(fault::Op::CommitFile);
+        DWORD error = failed_ ? ERROR_DISK_FULL : ERROR_GEN_FAILURE;
+        if (ok && fsync(temp_.get()) != 0) ok = false, error = ErrorFromErrno(errno);
+        temp_.Reset();
+        if (ok && rename(tempPath_.c_str(), target_.c_str()) != 0)
+            ok = false, error = ErrorFromErrno(errno);
+        if (ok) {
+            // The rename itself reaches the disk with the folder's flush.
+            UniqueFd dir(open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (dir.valid()) fsync(dir.get());
+        } else {
+            unlink(tempPath_.c_str());
+        }
+        lock_.Reset();
+        if (!ok) SetLastError(error);
+        return ok ? TRUE : FALSE;
+    }
+
+  private:
+    UniqueFd lock_;
+    UniqueFd temp_;
+    std::string folder_, target_, tempPath_;
+    bool failed_ = false;
+};
+
+HANDLE Fail(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE templateFile) {
+    (void)flagsAndAttributes;
+    if (desiredAccess != GENERIC_WRITE || shareMode != 0 || securityAttributes ||
+        creationDisposition != CREATE_ALWAYS ||
+        (templateFile && templateFile != INVALID_HANDLE_VALUE))
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
+
+    const std::string target = ResolveDevicePath(devicePath);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == 0 ? "/" : target.substr(0, slash);
+    const std::string name = target.substr(slash + 1);
+    struct stat st {};
+    if (name.empty()) return Fail(ERROR_ACCESS_DENIED);  // the root folder itself
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Fail(ERROR_PATH_NOT_FOUND);
+    if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+
+    // No sharing: an exclusive lock on a lock file kept for the target in the runtime folder.
+    // The target itself cannot carry the lock, as it is replaced by a rename on commit.
+    const std::string locks = detail::RuntimeSubdirectory("locks");
+    if (locks.empty()) return Fail(ERROR_ACCESS_DENIED);
+    // Keyed by the path without regard to letter case: "\A.OUT" and "\a.out" are one file
+    // even before it exists.
+    std::u16string key = Utf8ToUtf16(target);
+    CharUpperW(key);
+    const std::string lockPath = locks + "/" + detail::Hex64(detail::StableHash(Utf16ToUtf8(key)));
+    UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!lock.valid()) return Fail(ERROR_ACCESS_DENIED);
+    while (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        return Fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+    }
+
+    SweepTemporaries(folder, name);
+    const std::string tempPath = folder + "/" + TempPrefix(name) + std::to_string(getpid());
+    UniqueFd temp(open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!temp.valid()) return Fail(ErrorFromErrno(errno));
+    return detail::RegisterHandle(
+        std::make_unique<DeviceFile>(std::move(lock), std::move(temp), folder, target, tempPath));
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped) {
+    if (bytesWritten) *bytesWritten = 0;
+    auto* deviceFile = detail::FindHandleOf<DeviceFile>(file);
+    if (!deviceFile) return FALSE;
+    if (overlapped || (!buffer && bytesToWrite > 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return deviceFile->Write(buffer, bytesToWrite, bytesWritten);
+}
+
+BOOL CommitFile(HANDLE file) {
+    auto* deviceFile = detail::FindHandleOf<DeviceFile>(file);
+    if (!deviceFile) return FALSE;
+    BOOL committed = deviceFile->Commit();
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!committed) SetLastError(error);
+    return committed;
+}
+
+}  // namespace win

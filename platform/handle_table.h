@@ -1,0 +1,32 @@
+#pragma once
+// Internal to the platform layer: every HANDLE given out is registered here, so that a stale,
+// foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead of being
+// dereferenced.
+
+#include <memory>
+
+#include "platform/win_types.h"
+
+namespace win::detail {
+
+// A kernel object that WaitForSingleObject can wait on.
+class WaitableObject : public KernelObject {
+  public:
+    virtual DWORD Wait(DWORD milliseconds) = 0;
+};
+
+// Takes ownership of a new object and returns its handle.
+HANDLE RegisterHandle(std::unique_ptr<KernelObject> object);
+
+// The object behind a live handle if it is of type T, else nullptr (with ERROR_INVALID_HANDLE
+// set). The object stays valid until the handle is closed, which the caller must not do
+// concurrently with its use.
+KernelObject* FindHandle(HANDLE handle);
+template <typename T>
+T* FindHandleOf(HANDLE handle) {
+    T* object = dynamic_cast<T*>(FindHandle(handle));
+    if (!object) SetLastError(ERROR_INVALID_HANDLE);
+    return object;
+}
+
+}  // namespace win::detail

@@ -1,0 +1,174 @@
+// Processes of the device: started with posix_spawn (never a shell), waited for through a
+// process descriptor.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device.h"
+#include "platform/fault.h"
+#include "platform/handle_table.h"
+#include "platform/process.h"
+#include "platform/unicode.h"
+#include "platform/unique_fd.h"
+
+extern char** environ;
+
+namespace win {
+namespace {
+
+using detail::UniqueFd;
+
+int OpenProcessDescriptor(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// True once the process has ended (a zombie counts as ended) or is gone.
+bool HasEnded(pid_t pid) {
+    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
+        return info.si_pid == pid;
+    return false;
+}
+
+// A started process. The descriptor (when the kernel offers one) names exactly this process,
+// so a reused pid is never mistaken for it. Waiting never reaps: the caller may.
+class Process final : public detail::WaitableObject {
+  public:
+    Process(pid_t pid, UniqueFd descriptor) : pid_(pid), descriptor_(std::move(descriptor)) {}
+
+    DWORD Wait(DWORD milliseconds) override {
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            int left = -1;
+            if (milliseconds != INFINITE) {
+                auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+                left = spent >= milliseconds ? 0 : static_cast<int>(milliseconds - spent);
+            }
+            if (descriptor_.valid()) {
+                pollfd pfd{descriptor_.get(), POLLIN, 0};
+                int rc = poll(&pfd, 1, left);
+                if (rc > 0) return WAIT_OBJECT_0;
+                if (rc == 0) return WAIT_TIMEOUT;
+                if (errno != EINTR) break;
+                continue;
+            }
+            if (HasEnded(pid_)) return WAIT_OBJECT_0;
+            if (left == 0) return WAIT_TIMEOUT;
+            Sleep(left < 0 || left > 5 ? 5 : static_cast<DWORD>(left));
+        }
+        SetLastError(ERROR_GEN_FAILURE);
+        return WAIT_FAILED;
+    }
+
+  private:
+    pid_t pid_;
+    UniqueFd descriptor_;
+};
+
+HANDLE MakeProcessHandle(pid_t pid) {
+    return detail::RegisterHandle(
+        std::make_unique<Process>(pid, UniqueFd(OpenProcessDescriptor(pid))));
+}
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+DWORD ErrorForImage(const std::string& hostPath) {
+    struct stat st {};
+    if (stat(hostPath.c_str(), &st) != 0)
+        return errno == ENOENT &&
+                       access(hostPath.substr(0, hostPath.rfind('/') + 1).c_str(), F_OK) != 0
+                   ? ERROR_PATH_NOT_FOUND
+                   : ERROR_FILE_NOT_FOUND;
+    if (!S_ISREG(st.st_mode) || access(hostPath.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+// The parent's environment with DEVICE_ROOT set to the canonical device root, so the child
+// belongs to the same device whatever the parent's current folder.
+std::vector<std::string> ChildEnvironment() {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        if (std::strncmp(*e, "DEVICE_ROOT=", 12) == 0) continue;
+        env.emplace_back(*e);
+    }
+    env.push_back("DEVICE_ROOT=" + DeviceRootHostPath());
+    return env;
+}
+
+}  // namespace
+
+BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
+                    void* processAttributes, void* threadAttributes, BOOL inheritHandles,
+                    DWORD creationFlags, void* environment, const char16_t* currentDirectory,
+                    void* startupInfo, PROCESS_INFORMATION* info) {
+    if (processAttributes || threadAttributes || inheritHandles || creationFlags || environment ||
+        currentDirectory || startupInfo || !info || imagePath.empty())
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (fault::ShouldFail(fault::Op::CreateProcess)) return Fail(ERROR_GEN_FAILURE);
+    const std::string hostPath = ResolveDevicePath(imagePath);
+    if (DWORD error = ErrorForImage(hostPath); error != ERROR_SUCCESS) return Fail(error);
+
+    std::vector<std::string> args{hostPath};
+    if (commandLine && *commandLine) args.push_back(Utf16ToUtf8(commandLine));
+    std::vector<std::string> env = ChildEnvironment();
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, hostPath.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    if (rc != 0) return Fail(rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+    info->dwProcessId = static_cast<DWORD>(pid);
+    info->dwThreadId = static_cast<DWORD>(pid);  // the main thread's id is the process id
+    info->hProcess = MakeProcessHandle(pid);
+    // The main thread's handle: waiting on it waits for the process.
+    info->hThread = MakeProcessHandle(pid);
+    return TRUE;
+}
+
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}
+
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(gettid());
+}
+
+void Sleep(DWORD milliseconds) {
+    if (milliseconds == INFINITE) {
+        for (;;) pause();
+    }
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1'000'000};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace win

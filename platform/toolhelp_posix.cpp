@@ -1,0 +1,135 @@
+// The tool-help walks: a snapshot of the device's processes or threads taken from /proc.
+#include <signal.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/device.h"
+#include "platform/fault.h"
+#include "platform/handle_table.h"
+#include "platform/proc_info.h"
+#include "platform/runtime_folder.h"
+#include "platform/toolhelp.h"
+#include "platform/unicode.h"
+
+namespace win {
+namespace {
+
+class Snapshot final : public KernelObject {
+  public:
+    std::vector<PROCESSENTRY32W> processes;
+    std::vector<THREADENTRY32> threads;
+    bool hasProcesses = false, hasThreads = false;
+    std::size_t nextProcess = 0, nextThread = 0;
+};
+
+PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const std::string& name,
+                                 std::size_t threadCount) {
+    PROCESSENTRY32W entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    entry.th32ProcessID = static_cast<DWORD>(pid);
+    entry.th32ParentProcessID = static_cast<DWORD>(stat.parent);
+    entry.cntThreads = static_cast<DWORD>(threadCount);
+    const std::u16string wide = Utf8ToUtf16(name);
+    const std::size_t length = std::min<std::size_t>(wide.size(), MAX_PATH - 1);
+    std::memcpy(entry.szExeFile, wide.data(), length * sizeof(WCHAR));
+    return entry;
+}
+
+THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
+    THREADENTRY32 entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    entry.th32ThreadID = static_cast<DWORD>(tid);
+    entry.th32OwnerProcessID = static_cast<DWORD>(pid);
+    return entry;
+}
+
+// Fills the snapshot from /proc. A process that ends half-way through is left out whole.
+void TakeSnapshot(Snapshot& snapshot) {
+    for (pid_t pid : detail::DeviceProcessIds(DeviceRootHostPath())) {
+        auto stat = detail::ReadProcStat(pid);
+        std::string name = detail::ExecutableName(pid);
+        std::vector<pid_t> tids = detail::ListThreadIds(pid);
+        if (!stat || stat->state == 'Z' || name.empty() || tids.empty()) continue;
+        if (snapshot.hasProcesses)
+            snapshot.processes.push_back(MakeProcessEntry(pid, *stat, name, tids.size()));
+        if (snapshot.hasThreads)
+            for (pid_t tid : tids) snapshot.threads.push_back(MakeThreadEntry(pid, tid));
+    }
+}
+
+template <typename Entry>
+BOOL Step(HANDLE handle, Entry* entry, bool first) {
+    auto* snapshot = detail::FindHandleOf<Snapshot>(handle);
+    if (!snapshot) return FALSE;
+    if (!entry || entry->dwSize != sizeof(Entry)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    constexpr bool isProcess = std::is_same_v<Entry, PROCESSENTRY32W>;
+    const auto& list = [&]() -> const std::vector<Entry>& {
+        if constexpr (isProcess)
+            return snapshot->processes;
+        else
+            return snapshot->threads;
+    }();
+    std::size_t& next = isProcess ? snapshot->nextProcess : snapshot->nextThread;
+    const bool ofKind = isProcess ? snapshot->hasProcesses : snapshot->hasThreads;
+    if (first) next = 0;
+    if (!ofKind || next >= list.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    *entry = list[next++];
+    return TRUE;
+}
+
+}  // namespace
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
+    constexpr DWORD kKinds = TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD;
+    if (processId != 0 || (flags & kKinds) == 0 || (flags & ~kKinds) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (((flags & TH32CS_SNAPPROCESS) && fault::ShouldFail(fault::Op::ProcessSnapshot)) ||
+        ((flags & TH32CS_SNAPTHREAD) && fault::ShouldFail(fault::Op::ThreadSnapshot))) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto snapshot = std::make_unique<Snapshot>();
+    snapshot->hasProcesses = (flags & TH32CS_SNAPPROCESS) != 0;
+    snapshot->hasThreads = (flags & TH32CS_SNAPTHREAD) != 0;
+    TakeSnapshot(*snapshot);
+    return detail::RegisterHandle(std::move(snapshot));
+}
+
+BOOL Process32First(HANDLE snapshot, PROCESSENTRY32W* entry) {
+    return Step(snapshot, entry, true);
+}
+BOOL Process32Next(HANDLE snapshot, PROCESSENTRY32W* entry) {
+    return Step(snapshot, entry, false);
+}
+BOOL Thread32First(HANDLE snapshot, THREADENTRY32* entry) {
+    return Step(snapshot, entry, true);
+}
+BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry) {
+    return Step(snapshot, entry, false);
+}
+
+BOOL CloseToolhelp32Snapshot(HANDLE snapshot) {
+    if (!detail::FindHandleOf<Snapshot>(snapshot)) return FALSE;
+    return CloseHandle(snapshot);
+}
+
+std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot) {
+    std::vector<DWORD> out;
+    for (pid_t pid : detail::DeviceProcessIds(detail::CanonicalDeviceRoot(hostRoot)))
+        out.push_back(static_cast<DWORD>(pid));
+    return out;
+}
+
+}  // namespace win
