@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
 inline constexpr char16_t kResultFilePath[] = u"\\VLMIS.OUT";
@@ -15,22 +16,28 @@ inline constexpr std::size_t kResultRecordSize = 100;
 // start. Each composition clears bytes 0 to 51 and writes the line from byte 0, so what an
 // earlier, longer line left beyond byte 51 stays.
 class ResultRecord {
-public:
+  public:
     ResultRecord();
 
-    // Composes the line: each field followed by the separator, then a 16-bit zero. A line
-    // whose characters and terminator would not fit the 100 bytes is cut to 49 characters.
+    // Clears bytes 0 to 51 and composes the line from byte 0: each field followed by the
+    // separator, then a 16-bit zero. A field ends at its first zero code unit, if any. A line
+    // whose characters and terminator would not fit the 100 bytes is cut to 49 characters (48
+    // when the 49th would be the first half of a surrogate pair), so it never runs past byte 99.
     void Compose(std::initializer_list<std::u16string_view> fields);
+    void Compose(std::span<const std::u16string_view> fields);
 
     const std::array<std::uint8_t, kResultRecordSize>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::array<std::uint8_t, kResultRecordSize> bytes_;
 };
 
 // Opens the device file (create or truncate, write access, no sharing), composes the fields
 // into the record and writes its 100 bytes in one write, then closes. The file is replaced whole
-// or not at all. Returns false when the file could not be opened; a failed write also returns
-// false and leaves the old file as it was.
+// or not at all: afterwards it is exactly these 100 bytes, or the old file as it was. Returns
+// false when the file could not be opened (the record is then not composed either) and when
+// the write or the commit failed (the old file stays); reports nothing else.
 bool WriteResultRecord(std::u16string_view devicePath, ResultRecord& record,
                        std::initializer_list<std::u16string_view> fields);
+bool WriteResultRecord(std::u16string_view devicePath, ResultRecord& record,
+                       std::span<const std::u16string_view> fields);
