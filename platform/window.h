@@ -56,6 +56,9 @@ BOOL DestroyWindow(HWND window);
 
 BOOL IsWindow(HWND window);
 
+// The window's owner, given when it was made (0 for none or an unknown window).
+HWND GetParent(HWND window);
+
 // The window's title; setting it also updates the device's window table and the renderer.
 BOOL SetWindowTextW(HWND window, std::u16string_view text);
 std::u16string GetWindowTextW(HWND window);

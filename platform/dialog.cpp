@@ -1,0 +1,220 @@
+// The dialog manager: dialog resources, dialogs made from templates, modal loops and the
+// state of their controls.
+#include "platform/dialog.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "platform/dialog_controls.h"
+#include "platform/renderer.h"
+#include "platform/window_registry.h"
+#include "platform/window_table.h"
+
+namespace win {
+
+using detail::FindControlIndex;
+using detail::FindWindowRecord;
+using detail::WindowPtr;
+
+namespace {
+
+struct DialogResources {
+    std::mutex mutex;
+    std::map<int, const DialogTemplate*> templates;
+};
+
+DialogResources& Resources() {
+    static DialogResources resources;
+    return resources;
+}
+
+// Dialog units to pixels, rounded to the nearest pixel.
+LONG UnitsToPixels(int units, int baseUnits, int divisor) {
+    return static_cast<LONG>((units * baseUnits + divisor / 2) / divisor);
+}
+
+RECT PlaceDialog(const DialogTemplate& dialog, HWND parent) {
+    Renderer& renderer = CurrentRenderer();
+    Renderer::BaseUnits base = renderer.DialogBaseUnits(dialog);
+    RECT work = renderer.WorkArea();
+    LONG width = UnitsToPixels(dialog.cx, base.x, 4);
+    LONG height = UnitsToPixels(dialog.cy, base.y, 8);
+    LONG left = work.left + UnitsToPixels(dialog.x, base.x, 4);
+    LONG top = work.top + UnitsToPixels(dialog.y, base.y, 8);
+    RECT owner;
+    if (parent != 0 && GetWindowRect(parent, &owner)) {
+        left = owner.left + UnitsToPixels(dialog.x, base.x, 4);
+        top = owner.top + UnitsToPixels(dialog.y, base.y, 8);
+    }
+    if (dialog.style & DS_CENTER) {
+        left = work.left + ((work.right - work.left) - width) / 2;
+        top = work.top + ((work.bottom - work.top) - height) / 2;
+    }
+    return RECT{left, top, left + width, top + height};
+}
+
+void FocusFirstTabStop(detail::WindowRecord& window) {
+    for (const DialogControlState& state : window.state.controls) {
+        if (detail::IsReachableTabStop(*state.control)) {
+            window.state.focusedControl = state.control->id;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void RegisterDialogResource(int resourceId, const DialogTemplate* dialog) {
+    DialogResources& resources = Resources();
+    std::lock_guard lock(resources.mutex);
+    if (dialog) {
+        resources.templates[resourceId] = dialog;
+    } else {
+        resources.templates.erase(resourceId);
+    }
+}
+
+const DialogTemplate* FindDialogResource(int resourceId) {
+    DialogResources& resources = Resources();
+    std::lock_guard lock(resources.mutex);
+    auto it = resources.templates.find(resourceId);
+    return it == resources.templates.end() ? nullptr : it->second;
+}
+
+HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure) {
+    if (!procedure) return 0;
+    HWND hwnd = AddTopLevelWindow(dialog.title);
+    if (hwnd == 0) return 0;
+
+    auto window = std::make_shared<detail::WindowRecord>();
+    window->hwnd = hwnd;
+    window->parent = parent;
+    window->procedure = std::move(procedure);
+    window->dialogTemplate = std::make_unique<const DialogTemplate>(dialog);
+    const DialogTemplate& own = *window->dialogTemplate;
+    window->state.dialog = &own;
+    window->state.title = own.title;
+    window->state.windowRect = PlaceDialog(own, parent);
+    for (const DialogControlTemplate& control : own.controls) {
+        window->state.controls.push_back(DialogControlState{&control, control.text, BST_UNCHECKED});
+    }
+    detail::AddWindowRecord(window);
+    detail::NotifyChanged(*window);
+
+    LRESULT placeFocus = SendMessageW(hwnd, WM_INITDIALOG, 0, 0);
+    // The initialisation may have destroyed the window; then there is no dialog to return.
+    if (window->destroyed) return 0;
+    if (placeFocus) FocusFirstTabStop(*window);
+    if (own.style & WS_VISIBLE) window->state.visible = true;
+    detail::NotifyChanged(*window);
+    return hwnd;
+}
+
+int RunModalLoop(HWND dialog) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window || window->destroyed) return -1;
+    if (GetQueueDescriptor() < 0) return -1;
+    while (!window->endRequested && !window->destroyed) {
+        MSG msg;
+        if (PeekMessageW(&msg)) {
+            DispatchMessageW(&msg);
+            continue;
+        }
+        CurrentRenderer().WaitForInput(GetQueueDescriptor());
+    }
+    // A window destroyed without EndDialog ends the loop with -1, as a failed run.
+    int result = window->endRequested ? window->endResult : -1;
+    window->endRequested = false;
+    if (!window->destroyed) ShowWindow(dialog, false);
+    return result;
+}
+
+BOOL EndDialog(HWND dialog, int result) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window || window->destroyed) return FALSE;
+    window->endRequested = true;
+    window->endResult = result;
+    return TRUE;
+}
+
+BOOL SetDlgItemTextW(HWND dialog, int controlId, std::u16string_view text) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return FALSE;
+    int index = FindControlIndex(*window, controlId);
+    if (index < 0) return FALSE;
+    std::u16string& current = window->state.controls[index].text;
+    if (current != text) {
+        current = std::u16string(text);
+        detail::NotifyChanged(*window);
+    }
+    return TRUE;
+}
+
+UINT GetDlgItemTextW(HWND dialog, int controlId, WCHAR* buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) return 0;
+    buffer[0] = 0;
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return 0;
+    int index = FindControlIndex(*window, controlId);
+    if (index < 0) return 0;
+    const std::u16string& text = window->state.controls[index].text;
+    std::size_t count = std::min(text.size(), static_cast<std::size_t>(maxCount - 1));
+    std::copy_n(text.begin(), count, buffer);
+    buffer[count] = 0;
+    return static_cast<UINT>(count);
+}
+
+std::u16string GetDlgItemText(HWND dialog, int controlId) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return {};
+    int index = FindControlIndex(*window, controlId);
+    return index < 0 ? std::u16string() : window->state.controls[index].text;
+}
+
+BOOL CheckDlgButton(HWND dialog, int controlId, UINT check) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return FALSE;
+    int index = FindControlIndex(*window, controlId);
+    if (index < 0 || !detail::IsClickableButton(*window->state.controls[index].control)) {
+        return FALSE;
+    }
+    UINT& current = window->state.controls[index].check;
+    if (current != check) {
+        current = check;
+        detail::NotifyChanged(*window);
+    }
+    return TRUE;
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int controlId) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return BST_UNCHECKED;
+    int index = FindControlIndex(*window, controlId);
+    return index < 0 ? BST_UNCHECKED : window->state.controls[index].check;
+}
+
+int GetFocusedControl(HWND dialog) {
+    WindowPtr window = FindWindowRecord(dialog);
+    return window ? window->state.focusedControl : 0;
+}
+
+BOOL SetFocusedControl(HWND dialog, int controlId) {
+    WindowPtr window = FindWindowRecord(dialog);
+    if (!window) return FALSE;
+    int index = FindControlIndex(*window, controlId);
+    if (index < 0) return FALSE;
+    int id = window->state.controls[index].control->id;
+    if (window->state.focusedControl != id) {
+        window->state.focusedControl = id;
+        detail::NotifyChanged(*window);
+    }
+    return TRUE;
+}
+
+const DialogState* GetDialogState(HWND dialog) {
+    WindowPtr window = FindWindowRecord(dialog);
+    return window ? &window->state : nullptr;
+}
+
+}  // namespace win

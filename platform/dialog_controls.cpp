@@ -1,0 +1,57 @@
+// Control kinds, read from a template entry's class name and style.
+#include "platform/dialog_controls.h"
+
+namespace win::detail {
+namespace {
+
+// The radio-button types of the button style: BS_RADIOBUTTON and BS_AUTORADIOBUTTON.
+constexpr DWORD kRadioButtonType = 0x4;
+
+char16_t ToUpperAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c;
+}
+
+DWORD ButtonType(const DialogControlTemplate& control) {
+    return control.style & BS_TYPEMASK;
+}
+
+}  // namespace
+
+bool IsControlClass(const DialogControlTemplate& control, std::u16string_view className) {
+    if (control.className.size() != className.size()) return false;
+    for (std::size_t i = 0; i < className.size(); ++i) {
+        if (ToUpperAscii(control.className[i]) != ToUpperAscii(className[i])) return false;
+    }
+    return true;
+}
+
+bool IsClickableButton(const DialogControlTemplate& control) {
+    return IsControlClass(control, u"BUTTON") && ButtonType(control) != BS_GROUPBOX;
+}
+
+bool IsRadioButton(const DialogControlTemplate& control) {
+    return IsControlClass(control, u"BUTTON") &&
+           (ButtonType(control) == kRadioButtonType || ButtonType(control) == BS_AUTORADIOBUTTON);
+}
+
+bool IsAutoRadioButton(const DialogControlTemplate& control) {
+    return IsControlClass(control, u"BUTTON") && ButtonType(control) == BS_AUTORADIOBUTTON;
+}
+
+bool IsDefaultPushButton(const DialogControlTemplate& control) {
+    return IsControlClass(control, u"BUTTON") && ButtonType(control) == BS_DEFPUSHBUTTON;
+}
+
+bool IsVisible(const DialogControlTemplate& control) {
+    return (control.style & WS_VISIBLE) != 0;
+}
+
+bool IsEnabled(const DialogControlTemplate& control) {
+    return (control.style & WS_DISABLED) == 0;
+}
+
+bool IsReachableTabStop(const DialogControlTemplate& control) {
+    return IsVisible(control) && IsEnabled(control) && (control.style & WS_TABSTOP) != 0;
+}
+
+}  // namespace win::detail

@@ -1,0 +1,71 @@
+// The headless renderer: draws nothing and needs no display. Dialogs are laid out on a
+// fixed 480 x 640 pixel work area (a portrait handheld screen) with 2 pixels per dialog unit
+// both ways; message boxes are written to standard error and answered with OK at once.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <string>
+
+#include "platform/renderer.h"
+#include "platform/unicode.h"
+
+namespace win {
+namespace {
+
+// Writes the whole line with as few writes as the descriptor allows, so that lines of
+// different processes sharing one standard error do not interleave.
+void WriteLine(const std::string& line) {
+    std::size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+class HeadlessRenderer final : public Renderer {
+  public:
+    BaseUnits DialogBaseUnits(const DialogTemplate& /*dialog*/) override { return {8, 16}; }
+    RECT WorkArea() override { return RECT{0, 0, 480, 640}; }
+    void DialogChanged(HWND /*dialog*/) override {}
+    void DialogDestroyed(HWND /*dialog*/) override {}
+
+    int MessageBox(HWND /*owner*/, std::u16string_view text, std::u16string_view caption,
+                   UINT /*type*/) override {
+        WriteLine(Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text) + "\n");
+        return IDOK;
+    }
+
+    // No input of its own: only the thread's queue can wake the loop.
+    void WaitForInput(int queueDescriptor) override {
+        if (queueDescriptor < 0) {
+            struct timespec pause {
+                0, 10'000'000
+            };
+            nanosleep(&pause, nullptr);
+            return;
+        }
+        struct pollfd entry {
+            queueDescriptor, POLLIN, 0
+        };
+        // A signal ends the wait early; the caller looks at the queue again either way.
+        if (::poll(&entry, 1, -1) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            // A descriptor that reports trouble stays "ready"; pause so the loop cannot spin.
+            struct timespec pause {
+                0, 10'000'000
+            };
+            nanosleep(&pause, nullptr);
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Renderer> MakeHeadlessRenderer() {
+    return std::make_unique<HeadlessRenderer>();
+}
+
+}  // namespace win
