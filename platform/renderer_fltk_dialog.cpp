@@ -1,0 +1,177 @@
+#include "platform/renderer_fltk_dialog.h"
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+
+#include <algorithm>
+
+#include "platform/unicode.h"
+
+namespace win::fltk {
+
+namespace {
+
+constexpr int kIsoLeftTab = 0xFE20;  // the key symbol some keyboards give for Shift-Tab
+
+int ClientTopFor(const DialogTemplate& dialog, const DialogFont& font) {
+    return (dialog.style & WS_CAPTION) == WS_CAPTION ? CaptionStrip::HeightFor(font) : 0;
+}
+
+}  // namespace
+
+std::optional<KeyMessage> KeyMessageFor(int flKey, int flState) {
+    if (flState & (FL_CTRL | FL_ALT | FL_META)) return std::nullopt;
+    const LPARAM shift = (flState & FL_SHIFT) ? KF_SHIFT_HELD : 0;
+    switch (flKey) {
+        case FL_Tab:
+            return KeyMessage{VK_TAB, shift};
+        case kIsoLeftTab:
+            return KeyMessage{VK_TAB, KF_SHIFT_HELD};
+        case ' ':
+            return KeyMessage{VK_SPACE, shift};
+        case FL_Enter:
+        case FL_KP_Enter:
+            return KeyMessage{VK_RETURN, shift};
+        case FL_Escape:
+            return KeyMessage{VK_ESCAPE, shift};
+        default:
+            return std::nullopt;
+    }
+}
+
+DialogWindow::DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post)
+    : Fl_Double_Window(font.X(state.dialog->cx),
+                       ClientTopFor(*state.dialog, font) + font.Y(state.dialog->cy)),
+      post_(std::move(post)),
+      font_(font),
+      clientTop_(ClientTopFor(*state.dialog, font)) {
+    const DialogTemplate& dialog = *state.dialog;
+    color(static_cast<Fl_Color>(kFaceColour));
+    callback(&DialogWindow::OnClose, this);
+    if (clientTop_ > 0) {
+        std::function<void()> onOk;
+        if (dialog.exStyle & WS_EX_CAPTIONOKBTN)
+            onOk = [this] { post_(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); };
+        caption_ = new CaptionStrip(0, 0, w(), font, std::move(onOk));
+    }
+    for (const DialogControlTemplate& c : dialog.controls) {
+        const WORD id = c.id;
+        ids_.push_back(id);
+        controls_.push_back(new ControlWidget(c, font, font.X(c.x), clientTop_ + font.Y(c.y),
+                                              font.X(c.cx), font.Y(c.cy),
+                                              [this, id] { post_(BM_CLICK, id, 0); }));
+    }
+    end();
+    resizable(nullptr);  // a new size from the model keeps the controls where they are
+}
+
+DialogWindow::~DialogWindow() {
+    hide();
+    if (caption_) caption_->SetIcon(nullptr);
+}
+
+void DialogWindow::Sync(const DialogState& state, const IconResource* bigIcon,
+                        const IconResource* smallIcon) {
+    const std::string title = Utf16ToUtf8(state.title);
+    if (!label() || title != label()) copy_label(title.c_str());
+    if (caption_) caption_->SetTitle(title);
+
+    for (std::size_t i = 0; i < controls_.size() && i < state.controls.size(); ++i) {
+        const DialogControlState& c = state.controls[i];
+        controls_[i]->SetText(Utf16ToUtf8(c.text));
+        controls_[i]->SetChecked(c.check == BST_CHECKED);
+        controls_[i]->SetFocused(state.focusedControl != 0 && c.control &&
+                                 c.control->id == state.focusedControl);
+    }
+
+    if (!iconsSet_ || state.bigIcon != bigIcon_ || state.smallIcon != smallIcon_) {
+        bigIcon_ = state.bigIcon;
+        smallIcon_ = state.smallIcon;
+        iconsSet_ = true;
+        SetIcons(bigIcon, smallIcon);
+    }
+
+    const RECT& r = state.windowRect;
+    if (r.left != placed_.left || r.top != placed_.top || r.right != placed_.right ||
+        r.bottom != placed_.bottom) {
+        placed_ = r;
+        Place(r);
+    }
+
+    if (state.visible && !shown()) show();
+    if (!state.visible && shown()) hide();
+}
+
+void DialogWindow::Place(const RECT& client) {
+    // The model's rectangle is the dialog's client area; the caption strip comes on top of
+    // it. The window starts where the rectangle does, moved up as far as needed (and as the
+    // screen allows) for the strip to fit on the screen's work area too.
+    const int width = std::max<LONG>(client.right - client.left, 1);
+    const int height = clientTop_ + std::max<LONG>(client.bottom - client.top, 1);
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh, 0);
+    int top = client.top;
+    if (top + height > sy + sh) top = std::max(sy, sy + sh - height);
+    resize(client.left, top, width, height);
+}
+
+void DialogWindow::SetIcons(const IconResource* bigIcon, const IconResource* smallIcon) {
+    // The window manager gets every image of both icons and picks its sizes; the caption strip
+    // shows the smallest image.
+    std::vector<std::unique_ptr<IconPixels>> icons;
+    for (const IconResource* resource : {bigIcon, smallIcon}) {
+        if (!resource) continue;
+        for (const IconImage& image : resource->images)
+            if (auto pixels = ConvertIcon(image)) icons.push_back(std::move(pixels));
+    }
+    const Fl_RGB_Image* smallest = nullptr;
+    std::vector<const Fl_RGB_Image*> images;
+    for (const auto& icon : icons) {
+        images.push_back(icon->image.get());
+        if (!smallest || icon->width < smallest->w()) smallest = icon->image.get();
+    }
+    if (caption_) caption_->SetIcon(smallest);
+    // FLTK copies the images it is given, so the old pixels may go now.
+    this->icons(images.empty() ? nullptr : images.data(), static_cast<int>(images.size()));
+    icons_ = std::move(icons);
+}
+
+ControlWidget* DialogWindow::FindControl(int controlId) const {
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (ids_[i] == controlId) return controls_[i];
+    return nullptr;
+}
+
+int DialogWindow::handle(int event) {
+    if (event == FL_KEYBOARD || event == FL_SHORTCUT) {
+        if (auto key = KeyMessageFor(Fl::event_key(), Fl::event_state())) {
+            post_(WM_KEYDOWN, key->virtualKey, key->flags);
+            return 1;
+        }
+    }
+    return Fl_Double_Window::handle(event);
+}
+
+void DialogWindow::draw() {
+    Fl_Double_Window::draw();
+    DrawWindowFrame(*this);
+    if (!everDrawn_) {
+        // The first drawing follows the first exposure, so the window is viewable now: bring
+        // it to the front with the keyboard, as a newly shown dialog is on the device.
+        everDrawn_ = true;
+        TakeForeground(*this);
+    }
+}
+
+void DialogWindow::OnClose(Fl_Widget*, void* self) {
+    auto* window = static_cast<DialogWindow*>(self);
+    // FLTK closes a window on an unused Esc by calling this callback; Esc belongs to the
+    // dialog as a key.
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+        window->post_(WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+    }
+    window->post_(WM_CLOSE, 0, 0);
+}
+
+}  // namespace win::fltk

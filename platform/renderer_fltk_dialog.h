@@ -1,0 +1,68 @@
+#pragma once
+// One dialog's FLTK window. It draws the dialog's model (DialogState) and turns the user's
+// input into messages for the dialog: a click on a button or radio button is BM_CLICK with the
+// control's id, Tab (Shift-Tab), Space, Enter and Esc are WM_KEYDOWN, the title-bar OK is
+// WM_COMMAND IDOK and the window manager's close is WM_CLOSE. What those messages do is the
+// dialog manager's business; the window never changes its own state in answer to input.
+
+#include <FL/Fl_Double_Window.H>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "platform/renderer_fltk_widgets.h"
+
+namespace win::fltk {
+
+// The WM_KEYDOWN a key press becomes, or nullopt for keys the dialog does not take (keys with
+// Ctrl, Alt or Meta held are not taken). Shift-Tab is VK_TAB with KF_SHIFT_HELD.
+struct KeyMessage {
+    WPARAM virtualKey = 0;
+    LPARAM flags = 0;
+    friend bool operator==(const KeyMessage&, const KeyMessage&) = default;
+};
+std::optional<KeyMessage> KeyMessageFor(int flKey, int flState);
+
+// Delivers a message to the dialog (the renderer posts it to the dialog's window).
+using PostFunction = std::function<void(UINT message, WPARAM wParam, LPARAM lParam)>;
+
+class DialogWindow : public Fl_Double_Window {
+  public:
+    // Builds the window and its controls from the state's template; nothing is shown yet.
+    DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post);
+    ~DialogWindow() override;
+
+    // Brings the window in line with the model: title, place, control texts, checks, focus,
+    // icons (resolved by the caller; nullptr for none), shown or hidden.
+    void Sync(const DialogState& state, const IconResource* bigIcon, const IconResource* smallIcon);
+
+    // The widget of the control with this id, or nullptr.
+    ControlWidget* FindControl(int controlId) const;
+    // The client area's top in the window: the caption strip's height, 0 without a caption.
+    int ClientTop() const { return clientTop_; }
+
+    int handle(int event) override;
+    void draw() override;
+
+  private:
+    static void OnClose(Fl_Widget* window, void* self);
+    void Place(const RECT& client);
+    void SetIcons(const IconResource* bigIcon, const IconResource* smallIcon);
+
+    PostFunction post_;
+    DialogFont font_;
+    CaptionStrip* caption_ = nullptr;
+    int clientTop_ = 0;
+    std::vector<ControlWidget*> controls_;  // template order; owned by the window
+    std::vector<WORD> ids_;                 // their ids
+    std::vector<std::unique_ptr<IconPixels>> icons_;
+    HICON bigIcon_ = 0, smallIcon_ = 0;
+    bool iconsSet_ = false;
+    RECT placed_{};
+    bool everDrawn_ = false;
+};
+
+}  // namespace win::fltk
