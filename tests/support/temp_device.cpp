@@ -16,6 +16,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/device.h"
+#include "platform/toolhelp.h"
+
 extern char** environ;
 
 namespace nxtest {
@@ -27,8 +30,36 @@ TempDevice::TempDevice() {
     root_ = pattern;
 }
 
+namespace {
+
+// Ends every process that runs on the device (but never this one) and reaps those that are
+// children of this process, so a test leaves nothing running behind.
+void EndDeviceProcesses(const std::string& root) {
+    const pid_t self = getpid();
+    for (int round = 0; round < 5; ++round) {
+        std::vector<pid_t> victims;
+        for (win::DWORD pid : win::ListDeviceProcesses(root))
+            if (static_cast<pid_t>(pid) != self) victims.push_back(static_cast<pid_t>(pid));
+        if (victims.empty()) return;
+        for (pid_t pid : victims) kill(pid, SIGKILL);
+        for (pid_t pid : victims) {
+            WaitUntil(
+                [pid] {
+                    int status = 0;
+                    pid_t r = waitpid(pid, &status, WNOHANG);
+                    return r == pid || (r < 0 && errno == ECHILD);
+                },
+                std::chrono::seconds(2));
+        }
+    }
+}
+
+}  // namespace
+
 TempDevice::~TempDevice() {
+    EndDeviceProcesses(root_);
     std::error_code ec;
+    fs::remove_all(win::RuntimeDirectoryForRoot(root_), ec);
     fs::remove_all(root_, ec);
 }
 
@@ -44,7 +75,18 @@ void TempDevice::CopyIn(const std::string& hostFile, const std::string& relative
     fs::copy_file(hostFile, p, fs::copy_options::overwrite_existing);
 }
 
-void UseDevice(const TempDevice& device) { setenv("DEVICE_ROOT", device.root().c_str(), 1); }
+namespace {
+const TempDevice* g_currentDevice = nullptr;
+}  // namespace
+
+void UseDevice(const TempDevice& device) {
+    setenv("DEVICE_ROOT", device.root().c_str(), 1);
+    g_currentDevice = &device;
+}
+
+const TempDevice* CurrentDevice() {
+    return g_currentDevice;
+}
 
 namespace {
 
@@ -146,8 +188,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const TempDevice&
 
 pid_t StartProcess(const std::vector<std::string>& argv, const TempDevice& device,
                    const std::vector<std::string>& extraEnv, const std::string& logFile) {
-    int fd = logFile.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
-                             : open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = logFile.empty()
+                 ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                 : open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     pid_t pid = Spawn(argv, device, extraEnv, fd, fd);
     close(fd);
     return pid;
@@ -178,6 +221,8 @@ std::string ReadFileBytes(const std::string& hostPath) {
     return ss.str();
 }
 
-bool FileExists(const std::string& hostPath) { return fs::exists(hostPath); }
+bool FileExists(const std::string& hostPath) {
+    return fs::exists(hostPath);
+}
 
 }  // namespace nxtest

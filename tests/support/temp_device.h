@@ -11,10 +11,10 @@
 
 namespace nxtest {
 
-// A fresh device root under /tmp, removed with everything in it (and its runtime folder's
-// processes ended) when the object goes.
+// A fresh device root under /tmp. When the object goes, the device's processes (other than
+// this one) are killed and reaped, and the root and the device's runtime folder are removed.
 class TempDevice {
-public:
+  public:
     TempDevice();
     ~TempDevice();
     TempDevice(const TempDevice&) = delete;
@@ -28,7 +28,7 @@ public:
     // Copies a host file into the device (mode kept), creating its folders.
     void CopyIn(const std::string& hostFile, const std::string& relative) const;
 
-private:
+  private:
     std::string root_;
 };
 
@@ -37,9 +37,13 @@ private:
 // DeviceTestMain.
 void UseDevice(const TempDevice& device);
 
+// The device last passed to UseDevice (the test program's own device under the device test
+// main), or nullptr.
+const TempDevice* CurrentDevice();
+
 struct ProcessResult {
-    int exitCode = -1;    // -1 when killed by a signal or timed out
-    int signal = 0;       // the signal that ended it, or 0
+    int exitCode = -1;  // -1 when killed by a signal or timed out
+    int signal = 0;     // the signal that ended it, or 0
     bool timedOut = false;
     std::string out, err;
     std::chrono::milliseconds elapsed{0};
@@ -71,7 +75,9 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
     auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
         if (condition()) return true;
-        struct timespec ts{0, 5'000'000};
+        struct timespec ts {
+            0, 5'000'000
+        };
         nanosleep(&ts, nullptr);
     }
     return condition();
