@@ -1,0 +1,42 @@
+#include "app/measure_app.h"
+
+#include "app/command_line.h"
+#include "app/run_mode.h"
+#include "link/meas_link.h"
+
+// Constructed with no application name: the framework names the application after the
+// program file.
+CMeasureApp::CMeasureApp() = default;
+
+CMeasureApp::~CMeasureApp() = default;
+
+win::BOOL CMeasureApp::InitInstance() {
+    std::u16string_view commandLine = m_lpCmdLine;
+    g_runMode = ReadRunMode(commandLine);
+    g_installPath = ReadInstallPath(commandLine);
+    g_firmwareYear = ReadFirmwareYear(commandLine);
+
+    if (!ConnectMeasSystem()) return win::FALSE;
+    if (g_runMode < 0) return win::FALSE;
+
+    switch (g_runMode) {
+        case Interactive:
+        case VersionQuery:
+            // The modal run goes here: the measurement dialog, constructed on this stack with
+            // no parent, becomes the main window and runs modally; its result is ignored.
+            break;
+        case AnglesAndDistance:
+        case AnglesOnly:
+            // The unattended run goes here: the dialog is created modeless and driven without
+            // a message loop, measuring a distance in AnglesAndDistance only.
+            break;
+        case NoMode:
+            break;
+    }
+    return win::FALSE;
+}
+
+int CMeasureApp::ExitInstance() {
+    DisconnectMeasSystem();
+    return CWinApp::ExitInstance();
+}
