@@ -178,12 +178,19 @@ int Run(std::vector<std::string> a) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    // "args...": prints its argument count, argv[0], each argument and its device root.
+    // "args...": writes its argument count, argv[0], each argument and its device root, a line
+    // each, to the device file \ARGS.OUT (its standard output may be the parent's).
     if (!args.empty() && args[0].rfind("args", 0) == 0) {
-        Say(std::to_string(argc));
-        for (int i = 0; i < argc; ++i) Say(argv[i]);
-        Say(DeviceRootHostPath());
-        return 0;
+        std::string text = std::to_string(argc) + "\n";
+        for (int i = 0; i < argc; ++i) text += std::string(argv[i]) + "\n";
+        text += DeviceRootHostPath() + "\n";
+        HANDLE f = CreateFileW(u"\\ARGS.OUT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        return WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                       CommitFile(f)
+                   ? 0
+                   : 1;
     }
     // A program started by CreateProcessW gets its command line as one argument.
     if (args.size() == 1 && args[0].find(' ') != std::string::npos) {

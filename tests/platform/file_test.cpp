@@ -1,0 +1,209 @@
+// Device paths, device files and named sections.
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/device.h"
+#include "platform/fault.h"
+#include "platform/section.h"
+#include "platform/unicode.h"
+#include "tests/platform/peer.h"
+
+namespace {
+
+using namespace win;
+using nxtest::Device;
+using nxtest::Peer;
+using nxtest::RunPeer;
+using namespace std::literals;
+
+HANDLE OpenForWriting(std::u16string_view path) {
+    return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+bool WriteText(HANDLE file, std::string_view text) {
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+// Names in the folder, to see that no temporary is left.
+std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(DevicePath, ResolvesInsideTheRootWithoutRegardToCase) {
+    Device().WriteFile("FlashDisk/Nedix/NX.EXE", "");
+    const std::string root = Device().root();
+    struct Case {
+        std::u16string_view path;
+        std::string host;
+    } cases[] = {
+        {u"\\FLASHDISK\\NEDIX\\nx.exe"sv, root + "/FlashDisk/Nedix/NX.EXE"},
+        {u"/flashdisk/nedix/"sv, root + "/FlashDisk/Nedix"},
+        {u"flashdisk\\.\\NEW\\File.Txt"sv, root + "/FlashDisk/NEW/File.Txt"},
+        {u"\\..\\..\\VLMIS.OUT"sv, root + "/VLMIS.OUT"},
+        {u"\\FlashDisk\\..\\..\\..\\etc\\passwd"sv, root + "/etc/passwd"},
+        {u"\\a\\b\\..\\..\\..\\flashdisk"sv, root + "/FlashDisk"},
+        {u"\\"sv, root},
+        {u"\\VLMIS.OUT\0\\..\\..\\x"sv, root + "/VLMIS.OUT"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ResolveDevicePath(c.path), c.host) << Utf16ToUtf8(c.path);
+}
+
+TEST(DevicePath, RuntimeFolderIsPrivateAndOutsideTheRoot) {
+    const std::string& runtime = RuntimeDirectory();
+    ASSERT_FALSE(runtime.empty());
+    EXPECT_EQ(runtime, RuntimeDirectoryForRoot(Device().root()));
+    EXPECT_NE(runtime.rfind(Device().root(), 0), 0u);
+    for (std::string folder = runtime; folder.size() > 9;
+         folder = folder.substr(0, folder.rfind('/'))) {
+        struct stat st {};
+        ASSERT_EQ(lstat(folder.c_str(), &st), 0) << folder;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << folder;
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+        EXPECT_EQ(st.st_uid, geteuid()) << folder;
+    }
+}
+
+TEST(DeviceFile, ReplacesTheFileWholeOnCommit) {
+    Device().WriteFile("VLMIS.OUT", "old");
+    HANDLE f = OpenForWriting(u"\\vlmis.out");
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(WriteText(f, "new "));
+    ASSERT_TRUE(WriteText(f, "bytes"));
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLMIS.OUT")), "old");
+    EXPECT_TRUE(CommitFile(f));
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLMIS.OUT")), "new bytes");
+    EXPECT_EQ(Listing(Device().root()), (std::vector<std::string>{"VLMIS.OUT"}));
+    EXPECT_FALSE(CloseHandle(f));
+}
+
+TEST(DeviceFile, ASecondOpenFailsWhileOneIsOpenInAnyProcess) {
+    HANDLE f = OpenForWriting(u"\\VLVER.OUT");
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenForWriting(u"\\vlver.out"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(RunPeer({"file", "\\VLVER.OUT", "theirs"}).out,
+              "error " + std::to_string(ERROR_SHARING_VIOLATION) + "\n");
+    ASSERT_TRUE(WriteText(f, "mine"));
+    EXPECT_TRUE(CloseHandle(f));
+    EXPECT_EQ(RunPeer({"file", "\\VLVER.OUT", "theirs"}).out, "committed\n");
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLVER.OUT")), "theirs");
+}
+
+TEST(DeviceFile, AKilledWriterLeavesTheOldFileAndItsTemporaryIsSwept) {
+    Device().WriteFile("out/R.OUT", "old");
+    {
+        Peer writer({"file", "\\OUT\\R.OUT", "half-written", "hang"});
+        ASSERT_EQ(writer.Line(0), "writing");
+    }
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("out/R.OUT")), "old");
+    HANDLE f = OpenForWriting(u"\\OUT\\R.OUT");
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CommitFile(f));
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("out/R.OUT")), "");
+    EXPECT_EQ(Listing(Device().Path("out")), (std::vector<std::string>{"R.OUT"}));
+}
+
+TEST(DeviceFile, FailedWritesAndFlushesKeepTheOldFile) {
+    struct Case {
+        fault::Op op;
+        DWORD error;
+    };
+    for (const Case c : {Case{fault::Op::WriteFile, ERROR_DISK_FULL},
+                         Case{fault::Op::CommitFile, ERROR_GEN_FAILURE}}) {
+        Device().WriteFile("KEEP.OUT", "old");
+        fault::FailNth(c.op, 1);
+        HANDLE f = OpenForWriting(u"\\KEEP.OUT");
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD written = 99;
+        BOOL wrote = WriteFile(f, "0123456789", 10, &written, nullptr);
+        EXPECT_EQ(wrote, c.op == fault::Op::WriteFile ? FALSE : TRUE);
+        EXPECT_EQ(written, c.op == fault::Op::WriteFile ? 5u : 10u);
+        EXPECT_FALSE(CommitFile(f));
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("KEEP.OUT")), "old");
+        EXPECT_EQ(Listing(Device().root()), (std::vector<std::string>{"KEEP.OUT"}));
+        fault::Reset();
+        std::filesystem::remove(Device().Path("KEEP.OUT"));
+    }
+}
+
+TEST(DeviceFile, OpenFailuresNameTheirCause) {
+    std::filesystem::create_directories(Device().Path("AFOLDER"));
+    struct Case {
+        const char16_t* path;
+        DWORD share;
+        DWORD error;
+    } cases[] = {
+        {u"\\NOWHERE\\X.OUT", 0, ERROR_PATH_NOT_FOUND},
+        {u"\\AFOLDER", 0, ERROR_ACCESS_DENIED},
+        {u"\\", 0, ERROR_ACCESS_DENIED},
+        {u"\\X.OUT", 1, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CreateFileW(c.path, GENERIC_WRITE, c.share, nullptr, CREATE_ALWAYS, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), c.error) << Utf16ToUtf8(c.path);
+    }
+}
+
+TEST(Section, ASecondOpenerSeesTheBytesAndAReopenNeverClearsThem) {
+    ASSERT_EQ(RunPeer({"section-write", "NXMAP", "120", "written-by-peer"}).out, "written\n");
+    HANDLE s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"NXMAP");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    auto* view = static_cast<char*>(MapViewOfFile(s, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(view, 15), "written-by-peer");
+    EXPECT_EQ(view[119], 0);
+    // A live view shows the other process's later writes, and a larger re-open grows it.
+    ASSERT_EQ(RunPeer({"section-write", "NXMAP", "4096", "again"}).out, "written\n");
+    EXPECT_EQ(std::string(view, 15), "againen-by-peer");
+    HANDLE big =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, u"NXMAP");
+    auto* whole = static_cast<char*>(MapViewOfFile(big, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole[4095], 0);
+    whole[4095] = 'z';
+    EXPECT_TRUE(UnmapViewOfFile(whole));
+    EXPECT_FALSE(UnmapViewOfFile(whole));
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(big));
+    EXPECT_TRUE(CloseHandle(s));
+    // A section with no handle left keeps its bytes for the device's life.
+    s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"NXMAP");
+    view = static_cast<char*>(MapViewOfFile(s, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(view, 5), "again");
+    UnmapViewOfFile(view);
+    CloseHandle(s);
+}
+
+TEST(Section, RefusesWhatTheDeviceDoesNotOffer) {
+    HANDLE fresh =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"FRESH");
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    EXPECT_EQ(MapViewOfFile(fresh, FILE_MAP_ALL_ACCESS, 0, 0, 121), nullptr);
+    EXPECT_EQ(MapViewOfFile(fresh, FILE_MAP_ALL_ACCESS, 0, 1, 0), nullptr);
+    EXPECT_EQ(MapViewOfFile(nullptr, FILE_MAP_ALL_ACCESS, 0, 0, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0, u"EMPTY"),
+              nullptr);
+    EXPECT_EQ(CreateFileMappingW(nullptr, nullptr, PAGE_READWRITE, 0, 120, u"FILEBACKED"), nullptr);
+    int local = 0;
+    EXPECT_FALSE(UnmapViewOfFile(&local));
+    CloseHandle(fresh);
+}
+
+}  // namespace

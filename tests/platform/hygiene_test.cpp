@@ -1,0 +1,124 @@
+// Closing every handle leaves no descriptor or mapping behind; faults are injected on demand.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/message.h"
+#include "platform/mutex.h"
+#include "platform/process.h"
+#include "platform/section.h"
+#include "platform/toolhelp.h"
+#include "platform/window_table.h"
+#include "tests/platform/peer.h"
+
+namespace {
+
+using namespace win;
+
+int CountDescriptors() {
+    int count = 0;
+    DIR* dir = opendir("/proc/self/fd");
+    while (dirent* e = readdir(dir)) count += e->d_name[0] != '.';
+    closedir(dir);
+    return count;
+}
+
+int CountMappings() {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) ++count;
+    return count;
+}
+
+// Opens, uses and closes one of everything the platform hands out.
+void UseEveryKindOfHandle() {
+    HANDLE f = CreateFileW(u"\\H.OUT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(f, "x", 1, &written, nullptr);
+    CloseHandle(f);
+    HANDLE s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"H");
+    void* view = MapViewOfFile(s, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    UnmapViewOfFile(view);
+    CloseHandle(s);
+    HANDLE m = CreateMutexW(nullptr, FALSE, u"H");
+    WaitForSingleObject(m, INFINITE);
+    ReleaseMutex(m);
+    CloseHandle(m);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    CloseToolhelp32Snapshot(snap);
+    RegisterWindowMessageW(u"H");
+    PostMessageW(HWND_BROADCAST, 1, 0, 0);
+    PROCESS_INFORMATION info;
+    nxtest::Device().CopyIn(NX_PLATFORM_PEER, "PEER");
+    if (CreateProcessW(u"\\PEER", u"walk", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                       &info)) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    GetQueueDescriptor();
+    DestroyThreadQueue();
+}
+
+TEST(Hygiene, ClosingEveryHandleLeavesNoDescriptorOrMapping) {
+    UseEveryKindOfHandle();  // first use makes the runtime folders and per-process tables
+    const int descriptors = CountDescriptors(), mappings = CountMappings();
+    for (int i = 0; i < 20; ++i) UseEveryKindOfHandle();
+    EXPECT_EQ(CountDescriptors(), descriptors);
+    EXPECT_EQ(CountMappings(), mappings);
+}
+
+TEST(Fault, TheNthCallOfAnOperationFailsAndOnlyThatOne) {
+    struct Case {
+        fault::Op op;
+        std::function<bool()> call;  // true when the call succeeded
+    } cases[] = {
+        {fault::Op::RegisterMessage, [] { return RegisterWindowMessageW(u"F") != 0; }},
+        {fault::Op::CreateMutex,
+         [] {
+             HANDLE m = CreateMutexW(nullptr, FALSE, u"F");
+             return m && CloseHandle(m);
+         }},
+        {fault::Op::CreateSection,
+         [] {
+             HANDLE s =
+                 CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"F");
+             return s && CloseHandle(s);
+         }},
+        {fault::Op::ProcessSnapshot,
+         [] {
+             HANDLE s = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+             return s != INVALID_HANDLE_VALUE && CloseHandle(s);
+         }},
+        {fault::Op::PostMessage,
+         [] {
+             GetQueueDescriptor();
+             MSG m;
+             return PostThreadMessageW(GetCurrentThreadId(), 3, 0, 0) && PeekMessageW(&m);
+         }},
+    };
+    for (const Case& c : cases) {
+        fault::FailNth(c.op, 2);
+        EXPECT_TRUE(c.call());
+        EXPECT_FALSE(c.call());
+        EXPECT_TRUE(c.call());
+        EXPECT_TRUE(c.call());
+        fault::FailAlways(c.op);
+        EXPECT_FALSE(c.call());
+        fault::Reset();
+        EXPECT_TRUE(c.call());
+    }
+}
+
+TEST(Fault, TheEnvironmentArmsFaultsInAnotherProcess) {
+    auto result = nxtest::RunPeer({"register", "A", "B", "C"}, nxtest::Device(),
+                                  {"NX_FAULTS=RegisterMessage:2,Bogus:1"});
+    EXPECT_EQ(result.out.substr(0, 2), "A ");
+    EXPECT_NE(result.out.find("\nB 0\nC "), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("C 0"), std::string::npos) << result.out;
+}
+
+}  // namespace

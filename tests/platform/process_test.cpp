@@ -1,0 +1,192 @@
+// Processes, the tool-help walks and the isolation of devices.
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/device.h"
+#include "platform/message.h"
+#include "platform/toolhelp.h"
+#include "platform/unicode.h"
+#include "platform/window_table.h"
+#include "tests/platform/peer.h"
+
+namespace {
+
+using namespace win;
+using nxtest::Device;
+using nxtest::Peer;
+using nxtest::RunPeer;
+
+std::vector<PROCESSENTRY32W> WalkProcesses() {
+    std::vector<PROCESSENTRY32W> out;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    EXPECT_NE(snap, INVALID_HANDLE_VALUE);
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Process32First(snap, &e); ok; ok = Process32Next(snap, &e)) out.push_back(e);
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    CloseToolhelp32Snapshot(snap);
+    return out;
+}
+
+std::vector<THREADENTRY32> WalkThreads(DWORD ofProcess) {
+    std::vector<THREADENTRY32> out;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e))
+        if (e.th32OwnerProcessID == ofProcess) out.push_back(e);
+    CloseToolhelp32Snapshot(snap);
+    return out;
+}
+
+const PROCESSENTRY32W* FindProcess(const std::vector<PROCESSENTRY32W>& list, DWORD pid) {
+    for (const auto& e : list)
+        if (e.th32ProcessID == pid) return &e;
+    return nullptr;
+}
+
+void EndAndReap(DWORD pid) {
+    kill(static_cast<pid_t>(pid), SIGKILL);
+    waitpid(static_cast<pid_t>(pid), nullptr, 0);
+}
+
+class ProgramCopy : public testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramCopy, IsFoundByTheNameItWasStartedAsWithItsMainThreadFirst) {
+    const std::string name = GetParam();
+    Device().CopyIn(NX_PLATFORM_PEER, "FlashDisk/Nedix/" + name);
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(CreateProcessW(u"\\FLASHDISK\\NEDIX\\NX.EXE", u"threads 2", nullptr, nullptr, FALSE,
+                               0, nullptr, nullptr, nullptr, &info));
+    const DWORD pid = info.dwProcessId;
+    ASSERT_TRUE(nxtest::WaitUntil(
+        [&] {
+            auto list = WalkProcesses();
+            auto* e = FindProcess(list, pid);
+            return e && e->cntThreads == 3;
+        },
+        std::chrono::seconds(10)));
+    auto list = WalkProcesses();
+    const PROCESSENTRY32W* entry = FindProcess(list, pid);
+    ASSERT_NE(entry, nullptr);
+    std::u16string exe(entry->szExeFile);
+    EXPECT_EQ(exe, Utf8ToUtf16(name));
+    CharUpperW(exe);
+    EXPECT_EQ(exe, u"NX.EXE");
+    EXPECT_EQ(entry->th32ParentProcessID, GetCurrentProcessId());
+    EXPECT_NE(FindProcess(list, GetCurrentProcessId()), nullptr);
+
+    auto threads = WalkThreads(pid);
+    ASSERT_EQ(threads.size(), 3u);
+    EXPECT_EQ(threads[0].th32ThreadID, pid);
+    EXPECT_EQ(threads[0].dwSize, sizeof(THREADENTRY32));
+
+    // A zombie is left out, and the walk goes on past it.
+    kill(static_cast<pid_t>(pid), SIGKILL);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(FindProcess(WalkProcesses(), pid), nullptr);
+    EXPECT_NE(FindProcess(WalkProcesses(), GetCurrentProcessId()), nullptr);
+    EndAndReap(pid);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ProgramCopy, testing::Values("NX.EXE", "nx.exe"),
+                         [](const auto& info) {
+                             return std::string(info.param[0] == 'N' ? "Upper" : "Lower");
+                         });
+
+TEST(Toolhelp, RefusesWrongRecordSizesAndTheOtherKind) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W p{};
+    p.dwSize = 556;
+    EXPECT_FALSE(Process32First(snap, &p));
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    EXPECT_FALSE(Thread32First(snap, &t));
+    p.dwSize = sizeof p;
+    EXPECT_TRUE(Process32First(snap, &p));
+    EXPECT_TRUE(CloseToolhelp32Snapshot(snap));
+    EXPECT_FALSE(CloseToolhelp32Snapshot(snap));
+    EXPECT_EQ(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 1), INVALID_HANDLE_VALUE);
+}
+
+TEST(Process, PathAndCommandLineReachTheChildAsTheyAreWithTheDevice) {
+    const std::string folder = "odd dir $(touch x); `y`";
+    Device().CopyIn(NX_PLATFORM_PEER, folder + "/a b'c\"d|e.exe");
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(CreateProcessW(u"\\ODD DIR $(TOUCH X); `Y`\\A B'C\"D|E.EXE", u"args  two  $HOME *",
+                               nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+    EndAndReap(info.dwProcessId);
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("ARGS.OUT")),
+              "2\n" + Device().Path(folder + "/a b'c\"d|e.exe") + "\nargs  two  $HOME *\n" +
+                  DeviceRootHostPath() + "\n");
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+
+    ASSERT_TRUE(CreateProcessW(u"\\odd dir $(touch x); `y`\\a b'c\"d|e.exe", nullptr, nullptr,
+                               nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+    EndAndReap(info.dwProcessId);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_FALSE(nxtest::FileExists(Device().Path("x")));
+}
+
+TEST(Process, MissingImagesAndUnsupportedOptionsFail) {
+    Device().WriteFile("data/plain.txt", "not a program");
+    struct Case {
+        const char16_t* path;
+        DWORD flags;
+        DWORD error;
+    } cases[] = {
+        {u"\\nowhere\\NX.EXE", 0, ERROR_PATH_NOT_FOUND},
+        {u"\\data\\NX.EXE", 0, ERROR_FILE_NOT_FOUND},
+        {u"\\data\\plain.txt", 0, ERROR_ACCESS_DENIED},
+        {u"\\data\\plain.txt", 0x10, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        PROCESS_INFORMATION info;
+        SetLastError(0);
+        EXPECT_FALSE(CreateProcessW(c.path, nullptr, nullptr, nullptr, FALSE, c.flags, nullptr,
+                                    nullptr, nullptr, &info))
+            << Utf16ToUtf8(c.path);
+        EXPECT_EQ(GetLastError(), c.error) << Utf16ToUtf8(c.path);
+    }
+}
+
+TEST(Process, SleepPausesAtLeastTheTimeAsked) {
+    auto start = std::chrono::steady_clock::now();
+    Sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+}
+
+TEST(Device, TwoDevicesNeverSeeEachOther) {
+    nxtest::TempDevice other;
+    ASSERT_NE(RuntimeDirectoryForRoot(other.root()), RuntimeDirectory());
+    const UINT here = RegisterWindowMessageW(u"HERE_FIRST");
+    EXPECT_EQ(RegisterWindowMessageW(u"SHARED_NAME"), here + 1);
+    EXPECT_EQ(RunPeer({"register", "SHARED_NAME"}, other).out, "SHARED_NAME 49152\n");
+
+    HWND window = AddTopLevelWindow(u"Here");
+    const std::string self = std::to_string(GetCurrentThreadId());
+    EXPECT_EQ(RunPeer({"post", self, "7", "1"}, other).out,
+              "0 " + std::to_string(ERROR_INVALID_THREAD_ID) + "\n");
+    MSG m;
+    EXPECT_FALSE(PeekMessageW(&m));
+
+    Peer there({"threads", "0"}, other);
+    ASSERT_EQ(there.Line(0), "ready");
+    EXPECT_EQ(FindProcess(WalkProcesses(), static_cast<DWORD>(there.pid())), nullptr);
+    auto theirWalk = RunPeer({"walk"}, other).out;
+    EXPECT_NE(theirWalk.find(std::to_string(there.pid()) + " "), std::string::npos);
+    EXPECT_EQ(theirWalk.find(std::to_string(getpid()) + " "), std::string::npos);
+    RemoveTopLevelWindow(window);
+}
+
+}  // namespace
