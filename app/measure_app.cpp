@@ -2,6 +2,9 @@
 
 #include "app/command_line.h"
 #include "app/run_mode.h"
+#include "app/unattended_run.h"
+#include "dialog/measure_dlg.h"
+#include "platform/renderer.h"
 #include "link/meas_link.h"
 
 // Constructed with no application name: the framework names the application after the
@@ -26,10 +29,14 @@ win::BOOL CMeasureApp::InitInstance() {
             // no parent, becomes the main window and runs modally; its result is ignored.
             break;
         case AnglesAndDistance:
-        case AnglesOnly:
-            // The unattended run goes here: the dialog is created modeless and driven without
-            // a message loop, measuring a distance in AnglesAndDistance only.
+        case AnglesOnly: {
+            // No message loop runs and nobody looks at the window, so an unattended run never
+            // needs a display: the dialog is kept headless.
+            win::SetRenderer(win::MakeHeadlessRenderer());
+            CMeasureDlg dialog;
+            RunUnattendedMeasurement(dialog, g_runMode == AnglesAndDistance);
             break;
+        }
         case NoMode:
             break;
     }
