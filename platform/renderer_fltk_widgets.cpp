@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "platform/dialog.h"
+#include "platform/unicode.h"
 
 namespace win::fltk {
 
@@ -55,9 +56,9 @@ void DrawWindowFrame(Fl_Window& window) {
 }
 
 ControlKind KindOf(const DialogControlTemplate& control) {
-    const std::u16string_view name = control.className;
-    if (name == u"EDIT") return ControlKind::Edit;
-    if (name == u"STATIC") return ControlKind::Static;
+    // Class names are matched without regard to letter case, as the dialog manager does.
+    if (EqualsIgnoreCase(control.className, u"EDIT")) return ControlKind::Edit;
+    if (EqualsIgnoreCase(control.className, u"STATIC")) return ControlKind::Static;
     switch (control.style & BS_TYPEMASK) {
         case BS_GROUPBOX:
             return ControlKind::GroupBox;

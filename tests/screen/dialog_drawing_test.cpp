@@ -1,0 +1,170 @@
+// The dialog's window shows its model: placed and sized in the renderer's dialog units, and
+// redrawn as soon as the model changes (without waiting for the event loop), hidden controls
+// never drawn, the title and the icons handed to the window system.
+// clang-format off: gtest must come before the X headers, whose macros (None) break it.
+#include <gtest/gtest.h>
+// clang-format on
+
+#include <FL/x.H>
+#include <X11/Xatom.h>
+
+#include "platform/renderer.h"
+#include "tests/screen/screen_fixture.h"
+#include "tests/screen/test_dialog.h"
+
+namespace nxtest {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DialogDrawingTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        NX_REQUIRE_SCREEN();
+        ASSERT_TRUE(UseWindowRenderer());
+    }
+
+    std::vector<unsigned long> Grab(const TestDialog& d, const TestDialog::Box& b) {
+        return GrabPixels(d.window(), b.x, b.y, b.w, b.h);
+    }
+
+    // What the server shows once the requests already made have reached it: no drawing is
+    // asked for here, so only drawing the renderer did at once can show.
+    static void ServerSync() { XSync(fl_display, False); }
+};
+
+TEST_F(DialogDrawingTest, TheWindowHasTheTemplatesSizeAndTheModelsPlace) {
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    const auto base = win::CurrentRenderer().DialogBaseUnits(TestTemplate());
+    const WindowGeometry g = GetWindowGeometry(dialog.window());
+    win::RECT model;
+    ASSERT_TRUE(win::GetWindowRect(dialog.hwnd(), &model));
+    EXPECT_EQ(g.width, (TestTemplate().cx * base.x + 2) / 4);
+    EXPECT_EQ(g.width, model.right - model.left);
+    EXPECT_EQ(g.x, model.left);
+    // The window starts where the model's rectangle does; the caption strip comes on top of
+    // the client area, which has the template's height.
+    const int client = (TestTemplate().cy * base.y + 4) / 8;
+    EXPECT_EQ(client, model.bottom - model.top);
+    EXPECT_EQ(g.y, model.top);
+    EXPECT_GT(g.height, client);
+}
+
+TEST_F(DialogDrawingTest, ModelChangesAreDrawnAtOnce) {
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    dialog.Sync();
+    const win::HWND h = dialog.hwnd();
+    const auto edit = dialog.ControlBox(kEdit), one = dialog.ControlBox(kOne),
+               alpha = dialog.ControlBox(kAlpha), omega = dialog.ControlBox(kOmega);
+    const auto beforeEdit = Grab(dialog, edit), beforeOne = Grab(dialog, one),
+               beforeAlpha = Grab(dialog, alpha), beforeOmega = Grab(dialog, omega);
+
+    ASSERT_TRUE(win::SetDlgItemTextW(h, kEdit, u"12.345"));
+    ServerSync();
+    EXPECT_NE(Grab(dialog, edit), beforeEdit) << "text";
+
+    ASSERT_TRUE(win::CheckDlgButton(h, kOne, win::BST_CHECKED));
+    ServerSync();
+    EXPECT_NE(Grab(dialog, one), beforeOne) << "check";
+
+    ASSERT_TRUE(win::SetFocusedControl(h, kOmega));
+    ServerSync();
+    EXPECT_NE(Grab(dialog, alpha), beforeAlpha) << "focus left";
+    EXPECT_NE(Grab(dialog, omega), beforeOmega) << "focus came";
+
+    // Back as they were, the controls look as they did.
+    win::SetDlgItemTextW(h, kEdit, u"");
+    win::CheckDlgButton(h, kOne, win::BST_UNCHECKED);
+    win::SetFocusedControl(h, kAlpha);
+    ServerSync();
+    EXPECT_EQ(Grab(dialog, edit), beforeEdit);
+    EXPECT_EQ(Grab(dialog, one), beforeOne);
+    EXPECT_EQ(Grab(dialog, alpha), beforeAlpha);
+    EXPECT_EQ(Grab(dialog, omega), beforeOmega);
+}
+
+TEST_F(DialogDrawingTest, HiddenControlsStayUndrawnWhateverTheirState) {
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    dialog.Sync();
+    const auto three = dialog.ControlBox(kThree), hidden = dialog.ControlBox(kHidden);
+    const auto beforeThree = Grab(dialog, three), beforeHidden = Grab(dialog, hidden);
+    ASSERT_TRUE(win::CheckDlgButton(dialog.hwnd(), kThree, win::BST_CHECKED));
+    ASSERT_TRUE(win::SetDlgItemTextW(dialog.hwnd(), kHidden, u"Now with text"));
+    dialog.Sync();
+    EXPECT_EQ(Grab(dialog, three), beforeThree);
+    EXPECT_EQ(Grab(dialog, hidden), beforeHidden);
+    // A hidden control's area shows the dialog's background only.
+    const auto area = Grab(dialog, hidden);
+    for (unsigned long pixel : area) ASSERT_EQ(pixel, area.front());
+}
+
+TEST_F(DialogDrawingTest, TitleVisibilityAndDestructionReachTheScreen) {
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    ASSERT_TRUE(win::SetWindowTextW(dialog.hwnd(), u"Renamed dialog"));
+    EXPECT_EQ(FindWindowByTitle("Renamed dialog", ScreenDevice(), 2s), dialog.window());
+    ASSERT_TRUE(win::SetWindowTextW(dialog.hwnd(), u"Screen test dialog"));
+
+    win::ShowWindow(dialog.hwnd(), false);
+    EXPECT_EQ(FindWindowByTitle(kTestTitle, ScreenDevice(), 300ms), 0u);
+    win::ShowWindow(dialog.hwnd(), true);
+    EXPECT_NE(FindWindowByTitle(kTestTitle, ScreenDevice(), 2s), 0u);
+
+    win::DestroyWindow(dialog.hwnd());
+    EXPECT_EQ(FindWindowByTitle(kTestTitle, ScreenDevice(), 300ms), 0u);
+}
+
+// _NET_WM_ICON: for each image its width, its height, then ARGB pixels row by row.
+std::vector<unsigned long> WindowIcons(unsigned long window) {
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom icons = XInternAtom(fl_display, "_NET_WM_ICON", False);
+    XGetWindowProperty(fl_display, window, icons, 0, 1 << 20, False, XA_CARDINAL, &type, &format,
+                       &count, &after, &data);
+    std::vector<unsigned long> out;
+    if (data && format == 32) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        out.assign(values, values + count);
+    }
+    if (data) XFree(data);
+    return out;
+}
+
+TEST_F(DialogDrawingTest, TheDialogsIconsBecomeTheWindowsIcons) {
+    // A 2x2 image: red, transparent, white, navy.
+    static win::IconResource icon;
+    win::IconImage image;
+    image.width = 2;
+    image.height = 2;
+    image.palette[4] = 0x000080;
+    image.palette[9] = 0xFF0000;
+    image.palette[15] = 0xFFFFFF;
+    image.pixels = {9, 16, 15, 4};
+    icon.images = {image};
+    win::RegisterIconResource(4242, &icon);
+
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    const win::HICON handle = win::LoadIconW(4242);
+    ASSERT_NE(handle, 0u);
+    win::SendMessageW(dialog.hwnd(), win::WM_SETICON, win::ICON_BIG,
+                      static_cast<win::LPARAM>(handle));
+    dialog.Sync();
+    const std::vector<unsigned long> expected = {2,          2,          0xFFFF0000,
+                                                 0x00000000, 0xFFFFFFFF, 0xFF000080};
+    std::vector<unsigned long> icons = WindowIcons(dialog.window());
+    for (auto& v : icons) v &= 0xFFFFFFFF;
+    ASSERT_GE(icons.size(), 6u);
+    icons.resize(6);
+    // A transparent pixel's colour does not matter.
+    icons[3] &= 0xFF000000;
+    EXPECT_EQ(icons, expected);
+}
+
+}  // namespace
+}  // namespace nxtest
