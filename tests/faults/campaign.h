@@ -1,0 +1,142 @@
+#pragma once
+// The fault campaign's support: cases run in parallel, each on a device of its own laid out
+// with the measurement program's stand-in; processes whose whole end status is kept; and the
+// check that a result file is always either the previous whole file or a new whole one.
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/temp_device.h"
+
+namespace nxfault {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Cases per campaign: NX_FAULT_ROUNDS, else 50 (10 in the sanitizer build).
+int CampaignRounds();
+
+// Cases that run at once: NX_FAULT_PARALLEL, else 16. The runs mostly wait.
+int CampaignParallelism();
+
+// One case's findings; empty when the case passed.
+class Findings {
+  public:
+    void Add(const std::string& finding) { findings_.push_back(finding); }
+    bool empty() const { return findings_.empty(); }
+    const std::vector<std::string>& all() const { return findings_; }
+
+  private:
+    std::vector<std::string> findings_;
+};
+
+// Runs body(index, rng, findings) for each case on a pool of threads. Case i draws from a
+// generator seeded with the campaign's seed plus i: NX_FAULT_SEED replays a campaign. Returns
+// every finding as "case I: ..." with the seed named, ready for the test's failure message.
+std::vector<std::string> RunCampaign(
+    const std::string& name, int cases,
+    const std::function<void(int, std::mt19937_64&, Findings&)>& body);
+
+// True when "nxdevice click" exists.
+bool ClickIsAvailable();
+
+// A device laid out by "nxdevice init" with the stand-in under \FlashDisk\ and the scenario.
+class FaultDevice {
+  public:
+    explicit FaultDevice(const std::string& scenario);
+
+    const nxtest::TempDevice& device() const { return device_; }
+    std::string HostPath(const std::string& rootFile) const { return device_.Path(rootFile); }
+
+    // Starts the stand-in as the field software finds it: already running.
+    pid_t StartStandIn();
+
+    // Ends every process of the device and sweeps its runtime folder ("nxdevice stop").
+    void Stop();
+
+    // "nxdevice click ID"; false when the tool reported a failure.
+    bool Click(int controlId) const;
+    // The first thread of the running NX.EXE, as "nxdevice ps" lists it; 0 when none runs.
+    std::uint32_t StandInThreadId() const;
+    // True when the device lists a top-level window.
+    bool HasWindow() const;
+
+  private:
+    nxtest::TempDevice device_;
+};
+
+// A program started on a device, its outputs in a log; the end status is kept whole.
+class Process {
+  public:
+    Process(const std::vector<std::string>& argv, const nxtest::TempDevice& device,
+            const std::vector<std::string>& extraEnv = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // True once the process has ended (reaped here).
+    bool Ended();
+    // Waits up to timeout for the end; true when it ended.
+    bool WaitFor(milliseconds timeout);
+    void Kill();
+
+    Clock::time_point started() const { return started_; }
+    milliseconds Elapsed() const;               // until the end, or until now
+    int exitCode() const { return exitCode_; }  // -1 unless it exited
+    int signal() const { return signal_; }      // 0 unless a signal ended it
+    std::string Output() const;
+
+    // "" when the process ended by itself with exit code 0 and no sanitizer report;
+    // otherwise what was wrong.
+    std::string CleanEnd() const;
+
+  private:
+    pid_t pid_ = -1;
+    std::string log_;
+    Clock::time_point started_, ended_;
+    bool ended_flag_ = false;
+    int exitCode_ = -1, signal_ = 0;
+};
+
+// The bytes of a whole result file for the fields: what the writers write on their first write.
+std::string ResultFileBytes(const std::vector<std::u16string>& fields);
+
+// "" when bytes are the previous file or a whole new result file with fieldCount fields;
+// otherwise what is wrong. A missing file counts as bytes "" (previous may be "" too).
+std::string CheckWholeOrPrevious(const std::string& bytes, const std::string& previous,
+                                 std::size_t fieldCount);
+
+// The bytes of a host file, "" when there is none.
+std::string ReadOrEmpty(const std::string& hostPath);
+
+// Watches a result file while a run lasts: samples it every few milliseconds and keeps the
+// first state that is neither the previous file nor a whole new one.
+class FileWatcher {
+  public:
+    FileWatcher(std::string hostPath, std::string previous, std::size_t fieldCount);
+    ~FileWatcher();
+    // Stops watching; "" when every sample was whole.
+    std::string Finish();
+
+  private:
+    std::string hostPath_, previous_;
+    std::size_t fieldCount_;
+    std::atomic<bool> stop_{false};
+    std::string finding_;
+    std::thread thread_;
+};
+
+// Temporary files a writer left in the device's root folder.
+std::vector<std::string> LeftTemporaries(const nxtest::TempDevice& device);
+
+}  // namespace nxfault
