@@ -1,14 +1,10 @@
-// The headless message box: the caption and the text as one line on standard error, answered
-// at once as if OK were pressed.
+// Message boxes: shown by the current renderer. The headless renderer writes the caption and
+// the text as one line on standard error and answers at once as if OK were pressed.
 #include "platform/message_box.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <string>
 #include <utility>
 
-#include "platform/unicode.h"
+#include "platform/renderer.h"
 
 namespace win {
 namespace {
@@ -18,28 +14,13 @@ MessageBoxObserver& Observer() {
     return observer;
 }
 
-// Writes the whole line with as few writes as the descriptor allows, so that lines of
-// different processes sharing one standard error do not interleave.
-void WriteLine(const std::string& line) {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
-}
-
 }  // namespace
 
-int MessageBoxW(HWND /*owner*/, std::u16string_view text, std::u16string_view caption, UINT type) {
+int MessageBoxW(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
     if (Observer()) Observer()(text, caption, type);
-    WriteLine(Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text) + "\n");
-    return IDOK;
+    return CurrentRenderer().MessageBox(owner, text, caption, type);
 }
 
-void SetMessageBoxObserver(MessageBoxObserver observer) {
-    Observer() = std::move(observer);
-}
+void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move(observer); }
 
 }  // namespace win
