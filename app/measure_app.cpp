@@ -24,10 +24,15 @@ win::BOOL CMeasureApp::InitInstance() {
 
     switch (g_runMode) {
         case Interactive:
-        case VersionQuery:
-            // The modal run goes here: the measurement dialog, constructed on this stack with
-            // no parent, becomes the main window and runs modally; its result is ignored.
+        case VersionQuery: {
+            // The dialog runs modally as the main window; the run returns once its window has
+            // been destroyed (which also makes the framework forget it as main window), and
+            // its result is not needed.
+            CMeasureDlg dialog(nullptr);
+            AfxSetMainWnd(&dialog);
+            dialog.DoModal();
             break;
+        }
         case AnglesAndDistance:
         case AnglesOnly: {
             // No message loop runs and nobody looks at the window, so an unattended run never
