@@ -21,6 +21,10 @@ struct Holder {
     bool kill;         // whether the test then kills it (else it exits by itself)
 };
 
+void PrintTo(const Holder& holder, std::ostream* os) {
+    *os << holder.verb;
+}
+
 class AbandonedMutex : public testing::TestWithParam<Holder> {};
 
 TEST_P(AbandonedMutex, IsReportedOnceAndThenWorksNormally) {

@@ -178,9 +178,10 @@ int Run(std::vector<std::string> a) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    // "args...": writes its argument count, argv[0], each argument and its device root, a line
-    // each, to the device file \ARGS.OUT (its standard output may be the parent's).
-    if (!args.empty() && args[0].rfind("args", 0) == 0) {
+    // "args..." or no argument at all: writes its argument count, argv[0], each argument and
+    // its device root, a line each, to the device file \ARGS.OUT (its standard output may be
+    // the parent's).
+    if (args.empty() || args[0].rfind("args", 0) == 0) {
         std::string text = std::to_string(argc) + "\n";
         for (int i = 0; i < argc; ++i) text += std::string(argv[i]) + "\n";
         text += DeviceRootHostPath() + "\n";

@@ -129,13 +129,16 @@ TEST(Process, PathAndCommandLineReachTheChildAsTheyAreWithTheDevice) {
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
 
+    // Without a command line there is no further argument.
     ASSERT_TRUE(CreateProcessW(u"\\odd dir $(touch x); `y`\\a b'c\"d|e.exe", nullptr, nullptr,
                                nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
     EndAndReap(info.dwProcessId);
+    EXPECT_EQ(
+        nxtest::ReadFileBytes(Device().Path("ARGS.OUT")),
+        "1\n" + Device().Path(folder + "/a b'c\"d|e.exe") + "\n" + DeviceRootHostPath() + "\n");
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
-    EXPECT_FALSE(nxtest::FileExists(Device().Path("x")));
 }
 
 TEST(Process, MissingImagesAndUnsupportedOptionsFail) {
