@@ -16,6 +16,7 @@ int CmdPs(const Args& args);       // cmd_ps.cpp
 int CmdWindows(const Args& args);  // cmd_windows.cpp
 int CmdPost(const Args& args);     // cmd_post.cpp
 int CmdStop(const Args& args);     // cmd_stop.cpp
+int CmdClick(const Args& args);    // cmd_click.cpp
 // More subcommands (such as a dialog control's click) are declared here, defined in a
 // cmd_<name>.cpp of their own and added to the table in main.cpp.
 

@@ -43,7 +43,12 @@ const Command kCommands[] = {
      "end the device's processes: SIGTERM, then SIGKILL for those still there after a second;\n"
      "then empty the device's runtime folder (its kernel objects, queues and tables).",
      CmdStop},
-    // The dialog control's click command goes here: {"click", "click ID", "...", CmdClick},
+    {"click", "click ID [--title TEXT]",
+     "click the control ID (decimal or 0x-hex; -1 for a control without an id) in the\n"
+     "device's dialog as a user's click would, also a hidden one: BM_CLICK is posted to the\n"
+     "one top-level window of the device, or to the one titled TEXT. Fails when no window or\n"
+     "more than one could take it.",
+     CmdClick},
 };
 
 const Command* FindCommand(std::string_view name) {
