@@ -121,22 +121,24 @@ class OwnQueue {
 thread_local OwnQueue t_queue;
 
 // Writes one record; a reader that went away between open and write gives EPIPE, whose
-// SIGPIPE is kept from the process (blocked for this thread, then taken back).
+// SIGPIPE is kept from the process: blocked for this thread during the write and taken back
+// if it came. When the caller already blocks SIGPIPE, a pending one is left alone.
 ssize_t WriteWithoutSigpipe(int fd, const void* bytes, std::size_t count) {
-    sigset_t pipeOnly, previous, pending;
+    sigset_t pipeOnly, previous;
     sigemptyset(&pipeOnly);
     sigaddset(&pipeOnly, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
-    sigpending(&pending);
-    const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+    const bool callerBlocks = sigismember(&previous, SIGPIPE) == 1;
     ssize_t n = write(fd, bytes, count);
     int error = errno;
-    if (n < 0 && error == EPIPE && !alreadyPending) {
-        timespec zero{0, 0};
-        while (sigtimedwait(&pipeOnly, nullptr, &zero) < 0 && errno == EINTR) {
+    if (!callerBlocks) {
+        if (n < 0 && error == EPIPE) {
+            timespec zero{0, 0};
+            while (sigtimedwait(&pipeOnly, nullptr, &zero) < 0 && errno == EINTR) {
+            }
         }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     errno = error;
     return n;
 }
@@ -155,9 +157,9 @@ BOOL PostToThread(DWORD threadId, const MSG& message) {
         SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
+    // Only FIFOs live in the private queue folder. No reader (ENXIO) means the thread is gone.
     UniqueFd fd(open(QueuePath(folder, threadId).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+    if (!fd.valid()) {
         SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
