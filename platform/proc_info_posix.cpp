@@ -129,15 +129,17 @@ std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot) {
     DeviceMembership membership;
     std::vector<pid_t> out;
     for (pid_t pid : ListProcessIds()) {
-        auto stat = ReadProcStat(pid);
-        if (!stat || stat->state == 'Z' || stat->state == 'X') continue;
         if (pid == self) {
             if (selfBelongs) out.push_back(pid);
             continue;
         }
+        // The environment first: most of the host's processes are ruled out by it alone.
         auto root = membership.RootOf(pid);
+        if (!root || *root != canonicalRoot) continue;
+        auto stat = ReadProcStat(pid);
+        if (!stat || stat->state == 'Z' || stat->state == 'X') continue;
         // Kernel threads have an empty environment but no program: they belong to no device.
-        if (root && *root == canonicalRoot && !ExecutableName(pid).empty()) out.push_back(pid);
+        if (!ExecutableName(pid).empty()) out.push_back(pid);
     }
     return out;
 }
