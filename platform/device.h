@@ -19,8 +19,9 @@ const std::string& DeviceRootHostPath();
 std::string ResolveDevicePath(std::u16string_view devicePath);
 
 // The device's private runtime folder: created on first use with mode 0700, owned by this
-// user, named from the user id and the device root, never inside the device root. Two devices
-// (or two users) never share one.
+// user, named from the user id and the device root, never inside the device root (unless the
+// root is the host's "/"). Two devices (or two users) never share one. Empty when it cannot be
+// made safely (a level not owned by this user, or a symbolic link); the services then fail.
 const std::string& RuntimeDirectory();
 
 // The runtime folder that a device with the given host root uses (or would use), without

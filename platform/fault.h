@@ -3,7 +3,8 @@
 // the system's code is tested unchanged.
 //
 // In process, tests call FailNth. Across processes, the variable NX_FAULTS ("Op:n,Op:n", read
-// once when the process first asks) makes the n-th call of each named operation fail.
+// once when the process first asks) makes the n-th call of each named operation fail; "Op:*"
+// makes every call fail. Op is the enumerator's name ("CreateMutex"); unknown names are ignored.
 
 namespace win::fault {
 
