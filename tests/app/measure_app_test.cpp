@@ -12,6 +12,7 @@
 #include "app/run_mode.h"
 #include "link/meas_link.h"
 #include "platform/message_box.h"
+#include "platform/renderer.h"
 #include "platform/unicode.h"
 #include "tests/link_support/device_processes.h"
 #include "tests/support/temp_device.h"
@@ -26,6 +27,7 @@ class MeasureAppTest : public testing::Test {
   protected:
     void SetUp() override {
         root_ = getenv("DEVICE_ROOT");
+        win::SetRenderer(win::MakeHeadlessRenderer());
         win::SetMessageBoxObserver(
             [this](std::u16string_view text, std::u16string_view caption, win::UINT) {
                 boxes_.push_back({std::u16string(text), std::u16string(caption)});

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct BridgeRun {
 
 class BridgeTest : public testing::Test {
   protected:
+    // The bridge's boxes go to standard error, where the test reads them, even when this
+    // machine has a display.
+    void SetUp() override { unsetenv("DISPLAY"); }
+
     void LayOut(const std::string& prefix) {
         ProcessResult r =
             RunProcess({NX_DEVICE_TOOL_PATH, "init", device_.root(), "--prefix", prefix}, device_,

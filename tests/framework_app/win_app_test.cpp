@@ -9,6 +9,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/renderer.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ struct Shown {
 class MessageBoxTest : public testing::Test {
   protected:
     void SetUp() override {
+        win::SetRenderer(win::MakeHeadlessRenderer());
         win::SetMessageBoxObserver(
             [this](std::u16string_view text, std::u16string_view caption, win::UINT type) {
                 shown.push_back({std::u16string(text), std::u16string(caption), type});

@@ -14,6 +14,7 @@
 #include "link/meas_link.h"
 #include "platform/fault.h"
 #include "platform/message_box.h"
+#include "platform/renderer.h"
 #include "platform/toolhelp.h"
 #include "tests/link_support/device_processes.h"
 #include "tests/support/temp_device.h"
@@ -32,6 +33,8 @@ class LinkTest : public testing::Test {
         win::fault::Reset();
         ForgetLinkState();
         g_installPath = u"\\NOWHERE\\";
+        // Boxes go to standard error even when a display is there.
+        win::SetRenderer(win::MakeHeadlessRenderer());
         win::SetMessageBoxObserver(
             [this](std::u16string_view text, std::u16string_view caption, win::UINT) {
                 boxes_.push_back({std::u16string(text), std::u16string(caption),
