@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 ProcessResult Nxdevice(const std::vector<std::string>& args, const TempDevice& device) {
     std::vector<std::string> argv{ToolPath("nxdevice")};
     argv.insert(argv.end(), args.begin(), args.end());
-    return RunProcess(argv, device, 10s);
+    return RunProcess(argv, device, 30s);
 }
 
 bool IsExecutable(const std::string& path) {

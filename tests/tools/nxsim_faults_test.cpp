@@ -53,7 +53,7 @@ TEST(NxsimFaultTest, HoldMutexKeepsTheMutexThroughEachRewrite) {
     ASSERT_FALSE(mutex.HeldElsewhere());
     const auto posted = Clock::now();
     ASSERT_TRUE(sim.Post(kMsgSetEdmMode, kEdmStop, 0));
-    EXPECT_TRUE(WaitUntil([&] { return mutex.HeldElsewhere(); }, 1s));
+    EXPECT_TRUE(WaitUntil([&] { return mutex.HeldElsewhere(); }, 3s));
     // The notification follows the release.
     ASSERT_TRUE(sim.WaitFor(kMsgDataChange));
     EXPECT_GE(Clock::now() - posted, 400ms);
@@ -63,8 +63,8 @@ TEST(NxsimFaultTest, HoldMutexKeepsTheMutexThroughEachRewrite) {
 TEST(NxsimFaultTest, DieHoldingMutexLeavesItAbandonedOnce) {
     SimSession sim("[faults]\ndie_holding_mutex_ms = 200\n");
     SharedMutex mutex;
-    ASSERT_TRUE(sim.Start());
-    EXPECT_EQ(sim.WaitExit(), -1);  // ended by a signal, not by an exit
+    sim.Launch();
+    EXPECT_EQ(sim.WaitExit(5s), -1);  // ended by a signal, not by an exit
     EXPECT_EQ(win::WaitForSingleObject(mutex.get(), 1000), win::WAIT_ABANDONED);
     EXPECT_TRUE(win::ReleaseMutex(mutex.get()));
     EXPECT_EQ(win::WaitForSingleObject(mutex.get(), 1000), win::WAIT_OBJECT_0);
@@ -80,7 +80,7 @@ TEST(NxsimFaultTest, DieHoldingMutexLeavesItAbandonedOnce) {
 }
 
 TEST(NxsimFaultTest, ExitAfterEndsNormallyAndClosesTheQueue) {
-    SimSession sim("[faults]\nexit_after_ms = 300\n");
+    SimSession sim("[faults]\nexit_after_ms = 1000\n");
     ASSERT_TRUE(sim.Start());
     const win::DWORD thread = sim.thread();
     EXPECT_EQ(sim.WaitExit(), 0);
@@ -93,7 +93,7 @@ TEST(NxsimFaultTest, StartDelayHoldsBackTheQueue) {
     const auto started = Clock::now();
     sim.Launch();
     win::DWORD thread = 0;
-    ASSERT_TRUE(WaitUntil([&] { return (thread = FirstThreadOf(sim.pid())) != 0; }, 500ms));
+    ASSERT_TRUE(WaitUntil([&] { return (thread = FirstThreadOf(sim.pid())) != 0; }, 2s));
     const win::UINT conf = win::RegisterWindowMessageW(kMsgConfParameter);
     const bool earlyPost = win::PostThreadMessageW(thread, conf, 11, 0);
     if (Clock::now() - started < 700ms) {

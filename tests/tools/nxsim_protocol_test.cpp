@@ -106,7 +106,8 @@ TEST(NxsimProtocolTest, AngleUnitAnswerFollowsTheRecordUnlessTheScenarioFixesIt)
 class MeasurementCycleTest : public testing::TestWithParam<std::int32_t> {};
 
 TEST_P(MeasurementCycleTest, MeasuresThenReportsAFinishedDistance) {
-    SimSession sim("[edm]\nmeasure_ms = 100\ndistance = 12.345\n");
+    // Long enough for the test to read the measuring state before the distance comes.
+    SimSession sim("[edm]\nmeasure_ms = 600\ndistance = 12.345\n");
     ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(sim.Post(kMsgSetEdmMode, static_cast<win::WPARAM>(GetParam()), 0));
     ASSERT_TRUE(sim.WaitFor(kMsgDataChange));
@@ -123,15 +124,15 @@ INSTANTIATE_TEST_SUITE_P(Commands, MeasurementCycleTest,
                          testing::Values(kEdmMeasure, kEdmMeasureOnce));
 
 TEST(NxsimProtocolTest, StopAbandonsTheMeasurementInProgress) {
-    SimSession sim("[edm]\nmeasure_ms = 300\n");
+    SimSession sim("[edm]\nmeasure_ms = 400\n");
     ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(sim.Post(kMsgSetEdmMode, kEdmMeasure, 0));
-    ASSERT_TRUE(sim.WaitFor(kMsgDataChange));
     ASSERT_TRUE(sim.Post(kMsgSetEdmMode, kEdmStop, 0));
-    ASSERT_TRUE(sim.WaitFor(kMsgDataChange));
+    ASSERT_TRUE(sim.WaitFor(kMsgDataChange));  // measuring
+    ASSERT_TRUE(sim.WaitFor(kMsgDataChange));  // stopped
     EXPECT_EQ(sim.ReadRecord().edmState(), 0);
     // The abandoned measurement never finishes.
-    for (const win::MSG& m : sim.Collect(500ms))
+    for (const win::MSG& m : sim.Collect(700ms))
         EXPECT_NE(m.message, win::RegisterWindowMessageW(kMsgDataChange));
     EXPECT_EQ(sim.ReadRecord().distanceValid(), 0);
     EXPECT_EQ(sim.ReadRecord().edmState(), 0);
@@ -142,7 +143,7 @@ TEST(NxsimProtocolTest, NotificationsReachEveryTopLevelWindow) {
     const win::HWND second = win::AddTopLevelWindow(u"second client window");
     ASSERT_TRUE(sim.Start());
     int first = 0, other = 0;
-    for (const win::MSG& m : sim.Collect(600ms)) {
+    for (const win::MSG& m : sim.Collect(600ms, true)) {
         if (m.message != win::RegisterWindowMessageW(kMsgDataChange)) continue;
         (m.hwnd == second ? other : first)++;
     }

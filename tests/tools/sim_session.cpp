@@ -68,7 +68,7 @@ void SimSession::Launch(const std::string& errFile) {
 
 bool SimSession::Start(const std::string& errFile) {
     Launch(errFile);
-    if (!WaitFor(kMsgDataChange, 5s)) return false;
+    if (!WaitFor(kMsgDataChange, 10s)) return false;
     thread_ = FirstThreadOf(pid_);
     return thread_ != 0;
 }
@@ -101,17 +101,19 @@ std::optional<win::MSG> SimSession::WaitFor(std::u16string_view name,
     }
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (auto msg = Receive(until)) {
+        if (msg->hwnd != window_) continue;
         if (msg->message == id) return msg;
         kept_.push_back(*msg);
     }
     return std::nullopt;
 }
 
-std::vector<win::MSG> SimSession::Collect(std::chrono::milliseconds duration) {
+std::vector<win::MSG> SimSession::Collect(std::chrono::milliseconds duration, bool allWindows) {
     std::vector<win::MSG> out(kept_.begin(), kept_.end());
     kept_.clear();
     const auto until = std::chrono::steady_clock::now() + duration;
-    while (auto msg = Receive(until)) out.push_back(*msg);
+    while (auto msg = Receive(until))
+        if (allWindows || msg->hwnd == window_) out.push_back(*msg);
     return out;
 }
 

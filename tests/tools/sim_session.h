@@ -43,11 +43,14 @@ class SimSession {
 
     // Registers the name and posts it to the stand-in's first thread.
     bool Post(std::u16string_view name, win::WPARAM wParam, win::LPARAM lParam = 0);
-    // The next message with this registered name; earlier messages of other names are kept.
+    // The next message with this registered name to this session's window; earlier messages
+    // of other names are kept. Copies of a broadcast that went to other windows of the thread
+    // (another session's) are dropped.
     std::optional<win::MSG> WaitFor(std::u16string_view name,
-                                    std::chrono::milliseconds timeout = 2s);
-    // Every message received within the time, in order (kept ones first).
-    std::vector<win::MSG> Collect(std::chrono::milliseconds duration);
+                                    std::chrono::milliseconds timeout = 5s);
+    // Every message to this session's window received within the time, in order (kept ones
+    // first); with allWindows, the messages to the thread's other windows too.
+    std::vector<win::MSG> Collect(std::chrono::milliseconds duration, bool allWindows = false);
     // A copy of the shared record taken under the mutex.
     MeasRecord ReadRecord();
     // Sends SIGTERM and waits; the exit code, or nothing when it did not end in time.
