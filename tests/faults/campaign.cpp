@@ -58,6 +58,7 @@ std::vector<std::string> RunCampaign(
               << " at once, NX_FAULT_SEED=" << seed << std::endl;
     std::mutex lock;
     std::vector<std::string> failures;
+    std::vector<long> runTimes;
     std::atomic<int> next{0};
     auto worker = [&] {
         for (int i = next++; i < cases; i = next++) {
@@ -69,6 +70,7 @@ std::vector<std::string> RunCampaign(
                 findings.Add(std::string("exception: ") + e.what());
             }
             std::lock_guard<std::mutex> guard(lock);
+            if (findings.runTime().count() >= 0) runTimes.push_back(findings.runTime().count());
             for (const std::string& finding : findings.all())
                 failures.push_back("case " + std::to_string(i) +
                                    " (NX_FAULT_SEED=" + std::to_string(seed) + "): " + finding);
@@ -77,6 +79,12 @@ std::vector<std::string> RunCampaign(
     std::vector<std::thread> threads;
     for (int t = 0; t < std::min(cases, CampaignParallelism()); ++t) threads.emplace_back(worker);
     for (auto& thread : threads) thread.join();
+    if (!runTimes.empty()) {
+        std::sort(runTimes.begin(), runTimes.end());
+        std::cout << "[ campaign ] " << name << ": bridge run times: median "
+                  << runTimes[runTimes.size() / 2] << " ms, longest " << runTimes.back() << " ms"
+                  << std::endl;
+    }
     return failures;
 }
 

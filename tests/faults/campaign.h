@@ -35,13 +35,20 @@ class Findings {
     bool empty() const { return findings_.empty(); }
     const std::vector<std::string>& all() const { return findings_; }
 
+    // How long the case's bridge ran, for the campaign's summary.
+    void NoteRunTime(milliseconds elapsed) { runTime_ = elapsed; }
+    milliseconds runTime() const { return runTime_; }
+
   private:
     std::vector<std::string> findings_;
+    milliseconds runTime_{-1};
 };
 
 // Runs body(index, rng, findings) for each case on a pool of threads. Case i draws from a
 // generator seeded with the campaign's seed plus i: NX_FAULT_SEED replays a campaign. Returns
 // every finding as "case I: ..." with the seed named, ready for the test's failure message.
+// Prints the median and the longest of the run times the cases noted.
+// Prints the median and the longest of the run times the cases noted.
 std::vector<std::string> RunCampaign(
     const std::string& name, int cases,
     const std::function<void(int, std::mt19937_64&, Findings&)>& body);

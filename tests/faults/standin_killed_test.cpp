@@ -109,6 +109,7 @@ void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& find
         FileWatcher watcher(resultPath, previous, mode.fieldCount);
         Process bridge({NXBRIDGE_PATH, mode.commandLine, "\\FlashDisk\\"}, device.device());
         DriveRun(mode, device, bridge, standIn, killAt, findings);
+        findings.NoteRunTime(bridge.Elapsed());
         if (std::string end = bridge.CleanEnd(); !end.empty()) findings.Add(end + where);
         if (std::string seen = watcher.Finish(); !seen.empty()) findings.Add(seen + where);
     }
