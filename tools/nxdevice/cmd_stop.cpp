@@ -72,6 +72,7 @@ int CmdStop(const Args& args) {
     // With every process of the device gone, nothing in its runtime folder is in use: the
     // folder goes whole, and the device's next process makes a fresh one.
     const std::string runtime = win::RuntimeDirectory();
+    if (runtime.empty()) return CommandError("stop", "the device has no usable runtime folder");
     std::error_code ec;
     std::filesystem::remove_all(runtime, ec);
     if (ec) return CommandError("stop", "cannot sweep " + runtime + ": " + ec.message());
