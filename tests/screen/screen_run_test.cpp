@@ -1,0 +1,186 @@
+// The interactive run on screen, from end to end: nxbridge started as the field software
+// starts it, the stand-in NX.EXE answering, and a user's mouse and keyboard (xdotool) on the
+// dialog's window, found by its title. Judged by the result file and by what the window shows.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/renderer.h"
+#include "tests/screen/screen_fixture.h"
+
+namespace nxtest {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kTitle[] = "Velmo Dudada - Zamto serie X9";
+constexpr int kMeasureMs = 300;  // from the start command to the distance
+
+// Stand-in scenario: gon angles, a distance 300 ms after the start command, and a log of the
+// commands received.
+std::string Scenario() {
+    std::ostringstream ini;
+    ini << "[record]\nangle_unit = 1\nhz_angle = 162000\nv_angle = 324000\n"
+        << "[edm]\nmeasure_ms = " << kMeasureMs << "\ndistance = 25.431\n"
+        << "[log]\nfile = \\NXSIM.LOG\n";
+    return ini.str();
+}
+
+// The 100 bytes of "\VLMIS.OUT": the UTF-16LE line, its terminator, zeros to byte 51, the
+// 0x20 filler to byte 95 and four zeros.
+std::string ResultFileBytes(const std::u16string& line) {
+    std::string bytes(100, '\0');
+    std::fill(bytes.begin() + 52, bytes.begin() + 96, '\x20');
+    std::size_t at = 0;
+    for (char16_t unit : line) {
+        bytes[at++] = static_cast<char>(unit & 0xFF);
+        bytes[at++] = static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// Template 102's controls that the user touches, in dialog units (x, y, width, height).
+struct Units {
+    int x, y, cx, cy;
+};
+constexpr Units kMisura{116, 4, 39, 14};
+constexpr Units kDistance{46, 34, 64, 13};
+constexpr Units kAnnulla{3, 59, 72, 15};
+constexpr Units kConferma{82, 59, 72, 15};
+constexpr int kDialogCy = 75;
+
+class ScreenRunTest : public testing::Test {
+  protected:
+    void SetUp() override { NX_REQUIRE_SCREEN(); }
+
+    void TearDown() override {
+        if (bridge_ > 0 && !WaitProcess(bridge_, 0ms)) KillProcess(bridge_);
+        RunProcess({NX_DEVICE_PATH, "stop"}, device_, 10s);
+    }
+
+    void LayOut() {
+        const TempDevice& d = device_;
+        d.WriteFile("scenario.ini", Scenario());
+        ProcessResult init = RunProcess({NX_DEVICE_PATH, "init", d.root(), "--prefix",
+                                         "\\FlashDisk\\", "--ini", d.Path("scenario.ini")},
+                                        d, 10s);
+        ASSERT_EQ(init.exitCode, 0) << init.err;
+    }
+
+    void StartBridge() {
+        bridge_ = StartProcess({NX_BRIDGE_PATH, "-Nor0", "\\FlashDisk\\"}, device_, {},
+                               device_.Path("bridge.log"));
+    }
+
+    // Waits for the window with this title to be up and to hold the keyboard.
+    unsigned long AwaitWindow(const char* title) {
+        const unsigned long w = FindWindowByTitle(title, device_, 15s);
+        EXPECT_NE(w, 0u) << "no window \"" << title << "\"; "
+                         << ReadFileBytes(device_.Path("bridge.log"));
+        if (w != 0) {
+            EXPECT_TRUE(WaitUntil([&] { return HasFocus(w); }, 5s)) << "no keyboard";
+        }
+        return w;
+    }
+
+    // A control's place in the window's pixels: the dialog units in the base units of the
+    // dialog font (on this display, as the bridge measures them), below the caption strip.
+    struct Box {
+        int x, y, w, h;
+    };
+    Box Place(unsigned long window, const Units& u) {
+        static const win::Renderer::BaseUnits base = [] {
+            win::DialogTemplate dialog;
+            dialog.fontPointSize = 12;
+            auto renderer = win::MakeWindowRenderer();
+            return renderer ? renderer->DialogBaseUnits(dialog) : win::Renderer::BaseUnits{};
+        }();
+        auto x = [&](int units) { return (units * base.x + 2) / 4; };
+        auto y = [&](int units) { return (units * base.y + 4) / 8; };
+        const int clientTop = GetWindowGeometry(window).height - y(kDialogCy);
+        return Box{x(u.x), clientTop + y(u.y), x(u.cx), y(u.cy)};
+    }
+
+    void Click(unsigned long window, const Box& b) {
+        Xdotool({"mousemove", "--window", std::to_string(window), std::to_string(b.x + b.w / 2),
+                 std::to_string(b.y + b.h / 2), "click", "1"},
+                device_);
+    }
+
+    std::optional<int> WaitBridge(std::chrono::milliseconds timeout) {
+        std::optional<int> code = WaitProcess(bridge_, timeout);
+        if (code) bridge_ = 0;
+        return code;
+    }
+
+    // Waits until the distance field shows something other than what it showed before.
+    bool AwaitDistance(unsigned long window, const std::vector<unsigned long>& before) {
+        const Box d = Place(window, kDistance);
+        return WaitUntil([&] { return GrabPixels(window, d.x, d.y, d.w, d.h) != before; }, 10s);
+    }
+
+    std::vector<unsigned long> DistancePixels(unsigned long window) {
+        const Box d = Place(window, kDistance);
+        return GrabPixels(window, d.x, d.y, d.w, d.h);
+    }
+
+    std::string ResultFile() const { return ReadFileBytes(device_.Path("VLMIS.OUT")); }
+
+    TempDevice device_;  // a device of each test's own
+    pid_t bridge_ = 0;
+};
+
+const std::string kExpected = ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7");
+
+TEST_F(ScreenRunTest, MisuraThenConfermaByMouseWritesTheMeasurement) {
+    LayOut();
+    StartBridge();
+    const unsigned long w = AwaitWindow(kTitle);
+    ASSERT_NE(w, 0u);
+    const auto empty = DistancePixels(w);
+    Click(w, Place(w, kMisura));
+    ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
+    Click(w, Place(w, kConferma));
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(ResultFile(), kExpected);
+}
+
+TEST_F(ScreenRunTest, MisuraThenConfermaByKeyboardWritesTheMeasurement) {
+    LayOut();
+    StartBridge();
+    const unsigned long w = AwaitWindow(kTitle);
+    ASSERT_NE(w, 0u);
+    const auto empty = DistancePixels(w);
+    // The focus starts on "Misura"; Tab walks "Ferma", "Annulla", "Conferma".
+    Xdotool({"key", "space"}, device_);
+    ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
+    Xdotool({"key", "Tab", "Tab", "Tab", "space"}, device_);
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(ResultFile(), kExpected);
+}
+
+TEST_F(ScreenRunTest, AnnullaWritesNothing) {
+    LayOut();
+    StartBridge();
+    const unsigned long w = AwaitWindow(kTitle);
+    ASSERT_NE(w, 0u);
+    Click(w, Place(w, kAnnulla));
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
+}
+
+TEST_F(ScreenRunTest, AFailedSetUpShowsTheMessageBoxUntilOk) {
+    // No NX.EXE on the device: the link cannot start the measurement program.
+    StartBridge();
+    const unsigned long box = AwaitWindow("nxbridge");
+    ASSERT_NE(box, 0u);
+    EXPECT_FALSE(WaitBridge(500ms)) << "the run ended with the box still up";
+    const WindowGeometry g = GetWindowGeometry(box);
+    Click(box, Box{0, g.height - 40, g.width, 40});
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(FindWindowByTitle(kTitle, device_, 300ms), 0u) << "the dialog came up";
+    EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
+}
+
+}  // namespace
+}  // namespace nxtest
