@@ -21,6 +21,8 @@ int MessageBoxW(HWND owner, std::u16string_view text, std::u16string_view captio
     return CurrentRenderer().MessageBox(owner, text, caption, type);
 }
 
-void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move(observer); }
+void SetMessageBoxObserver(MessageBoxObserver observer) {
+    Observer() = std::move(observer);
+}
 
 }  // namespace win
