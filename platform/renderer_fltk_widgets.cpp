@@ -85,19 +85,29 @@ ControlWidget::ControlWidget(const DialogControlTemplate& control, const DialogF
 void ControlWidget::SetText(const std::string& utf8) {
     if (utf8 == text_) return;
     text_ = utf8;
-    redraw();
+    Invalidate();
 }
 
 void ControlWidget::SetChecked(bool checked) {
     if (checked == checked_) return;
     checked_ = checked;
-    redraw();
+    Invalidate();
 }
 
 void ControlWidget::SetFocused(bool focused) {
     if (focused == focused_) return;
     focused_ = focused;
-    redraw();
+    Invalidate();
+}
+
+void ControlWidget::Invalidate() {
+    // A group box paints only its frame and title, so what lies under it must be drawn again
+    // with it; every other control paints its whole rectangle itself.
+    Fl_Window* w = window();
+    if (kind_ == ControlKind::GroupBox && w)
+        w->damage(FL_DAMAGE_ALL, x(), y(), this->w(), h());
+    else
+        redraw();
 }
 
 int ControlWidget::handle(int event) {
@@ -145,6 +155,10 @@ void ControlWidget::draw() {
             DrawEdit();
             break;
         case ControlKind::Static: {
+            // A static control paints its whole rectangle, so a new text never lands on the
+            // old one.
+            fl_color(FaceColour());
+            fl_rectf(x(), y(), w(), h());
             fl_color(active_r() ? FL_BLACK : fl_inactive(FL_BLACK));
             const DWORD a = style_ & kStaticAlignMask;
             int align = FL_ALIGN_TOP | FL_ALIGN_INSIDE;

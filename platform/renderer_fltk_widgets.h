@@ -62,6 +62,7 @@ class ControlWidget : public Fl_Widget {
     int handle(int event) override;
 
   private:
+    void Invalidate();
     void DrawButton();
     void DrawRadio();
     void DrawGroupBox();

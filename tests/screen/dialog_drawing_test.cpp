@@ -74,6 +74,19 @@ TEST_F(DialogDrawingTest, ModelChangesAreDrawnAtOnce) {
     EXPECT_NE(Grab(dialog, alpha), beforeAlpha) << "focus left";
     EXPECT_NE(Grab(dialog, omega), beforeOmega) << "focus came";
 
+    // A shorter text replaces a longer one whole, also where nothing but the frame is drawn.
+    const auto label = dialog.ControlBox(kLabel), box = dialog.ControlBox(kBox);
+    const auto beforeLabel = Grab(dialog, label), beforeBox = Grab(dialog, box);
+    ASSERT_TRUE(win::SetDlgItemTextW(h, kLabel, u"A much longer text"));
+    ASSERT_TRUE(win::SetDlgItemTextW(h, kBox, u"A much longer title"));
+    ServerSync();
+    EXPECT_NE(Grab(dialog, label), beforeLabel) << "label";
+    win::SetDlgItemTextW(h, kLabel, u"Label");
+    win::SetDlgItemTextW(h, kBox, u"Box");
+    dialog.Sync();
+    EXPECT_EQ(Grab(dialog, label), beforeLabel) << "label back";
+    EXPECT_EQ(Grab(dialog, box), beforeBox) << "group box back";
+
     // Back as they were, the controls look as they did.
     win::SetDlgItemTextW(h, kEdit, u"");
     win::CheckDlgButton(h, kOne, win::BST_UNCHECKED);

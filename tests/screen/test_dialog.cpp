@@ -44,8 +44,8 @@ win::DialogTemplate MakeTestTemplate() {
         Control(kEdit, u"EDIT", u"", 10, 50, 50, 13,
                 kChild | WS_DISABLED | WS_BORDER | ES_CENTER | ES_MULTILINE),
         Control(kThree, u"BUTTON", u"Three", 70, 54, 50, 11, WS_CHILD | BS_AUTORADIOBUTTON),
-        Control(IDC_STATIC, u"STATIC", u"Label", 10, 68, 50, 8, kChild | WS_GROUP | SS_RIGHT),
-        Control(IDC_STATIC, u"BUTTON", u"Box", 65, 22, 90, 48, kChild | BS_GROUPBOX),
+        Control(kLabel, u"STATIC", u"Label", 10, 68, 50, 8, kChild | WS_GROUP | SS_RIGHT),
+        Control(kBox, u"BUTTON", u"Box", 65, 22, 90, 48, kChild | BS_GROUPBOX),
         Control(kOmega, u"BUTTON", u"Omega", 100, 74, 50, 14, kChild | WS_TABSTOP),
     };
     return d;

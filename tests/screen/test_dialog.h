@@ -23,6 +23,8 @@ enum TestControl : int {
     kEdit = 206,      // disabled edit, centred text
     kThree = 207,     // auto radio button, hidden
     kOmega = 208,     // push button, last tab stop
+    kLabel = 209,     // static text, right-aligned
+    kBox = 210,       // group box
 };
 
 inline constexpr char kTestTitle[] = "Screen test dialog";
