@@ -15,7 +15,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -47,20 +46,22 @@ bool VirtualScreen::Available() {
 }
 
 VirtualScreen* VirtualScreen::Shared() {
-    static std::unique_ptr<VirtualScreen> screen;
+    // Never destroyed: the program's X connections (FLTK's among them) are used until its
+    // very end, so the server only goes when the program has gone (see the constructor).
+    static VirtualScreen* screen = nullptr;
     static bool tried = false;
     if (!tried) {
         tried = true;
         if (Available()) {
             try {
-                screen = std::make_unique<VirtualScreen>();
+                screen = new VirtualScreen();
                 setenv("DISPLAY", screen->display().c_str(), 1);
             } catch (const std::exception& e) {
                 ADD_FAILURE() << e.what();
             }
         }
     }
-    return screen.get();
+    return screen;
 }
 
 VirtualScreen::VirtualScreen() {
@@ -77,8 +78,9 @@ VirtualScreen::VirtualScreen() {
     const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
-        // The server must not outlive the test program, however that ends.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The server must not outlive the test program, however that ends; SIGTERM lets it
+        // remove its socket and lock file.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
         setpgid(0, 0);
         int null = open("/dev/null", O_RDWR);

@@ -15,14 +15,16 @@ namespace nxtest {
 
 // A virtual X server of the test program's own, with the screen of a handheld (480x640, 24-bit
 // colour). Xvfb picks a free display number itself (-displayfd), so test programs running in
-// parallel never race for one. The server dies with the test program.
+// parallel never race for one. The server dies with the test program (by a parent-death
+// signal, so also when the program is killed).
 class VirtualScreen {
   public:
     // True when Xvfb and xdotool are installed.
     static bool Available();
 
     // The screen shared by the tests of this program, started on first use and put into
-    // DISPLAY; nullptr when it is not available or would not start.
+    // DISPLAY, ending when the program ends; nullptr when it is not available or would not
+    // start.
     static VirtualScreen* Shared();
 
     VirtualScreen();  // throws std::runtime_error when the server does not come up
