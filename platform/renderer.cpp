@@ -12,9 +12,11 @@ struct RendererSlot {
     std::unique_ptr<Renderer> renderer;
 };
 
+// Never destroyed: a windowing renderer must not be torn down among the static destructors at
+// exit, when the display it talks to may already be gone; the process's end releases it.
 RendererSlot& Slot() {
-    static RendererSlot slot;
-    return slot;
+    static RendererSlot* slot = new RendererSlot;
+    return *slot;
 }
 
 }  // namespace
