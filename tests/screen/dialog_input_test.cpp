@@ -119,7 +119,7 @@ TEST_F(DialogInputTest, EachInputPostsItsMessage) {
         std::vector<std::string> args = c.action(dialog);
         args.insert(args.begin(), "/usr/bin/env");
         args.insert(args.begin() + 1, "xdotool");
-        pid_t xdotool = StartProcess(args, ScreenDevice());
+        pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
         ExpectOnly(dialog, c.expected);
         EXPECT_EQ(WaitProcess(xdotool, 5s), std::optional<int>(0));
         // Esc is the dialog's to act on: the window is still there.

@@ -82,7 +82,7 @@ TEST_F(ModalRunTest, InputEndsTheRunAsTheDialogManagerDecides) {
         ASSERT_NE(dialog.window(), 0u);
         std::vector<std::string> args = c.action(dialog);
         args.insert(args.begin(), {"/usr/bin/env", "xdotool"});
-        pid_t xdotool = StartProcess(args, ScreenDevice());
+        pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
         int result;
         {
             Watchdog watchdog(10s, c.name);
@@ -140,7 +140,7 @@ TEST_F(ModalRunTest, ADescriptorBeyondSelectsRangeIsWaitedOnAndInputStillArrives
     ASSERT_NE(dialog.window(), 0u);
     std::vector<std::string> args = dialog.ClickAt(dialog.ControlBox(kAlpha));
     args.insert(args.begin(), {"/usr/bin/env", "xdotool"});
-    pid_t xdotool = StartProcess(args, ScreenDevice());
+    pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
     std::optional<win::MSG> clicked;
     auto end = std::chrono::steady_clock::now() + 5s;
     while (!clicked && std::chrono::steady_clock::now() < end) {

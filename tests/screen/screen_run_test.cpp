@@ -68,7 +68,7 @@ class ScreenRunTest : public testing::Test {
     }
 
     void StartBridge() {
-        bridge_ = StartProcess({NX_BRIDGE_PATH, "-Nor0", "\\FlashDisk\\"}, device_, {},
+        bridge_ = StartProcess({NX_BRIDGE_PATH, "-Nor0", "\\FlashDisk\\"}, device_, ScreenEnv(),
                                device_.Path("bridge.log"));
     }
 

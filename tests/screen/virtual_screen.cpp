@@ -118,11 +118,16 @@ VirtualScreen::~VirtualScreen() {
     waitpid(pid_, nullptr, 0);
 }
 
+std::vector<std::string> ScreenEnv() {
+    const char* display = std::getenv("DISPLAY");
+    return {std::string("DISPLAY=") + (display ? display : "")};
+}
+
 std::optional<std::string> Xdotool(const std::vector<std::string>& args, const TempDevice& device,
                                    std::chrono::milliseconds timeout) {
     std::vector<std::string> argv = {FindOnPath("xdotool")};
     argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult r = RunProcess(argv, device, timeout);
+    ProcessResult r = RunProcess(argv, device, timeout, ScreenEnv());
     if (r.exitCode != 0) {
         std::string joined;
         for (const auto& a : args) joined += " " + a;
@@ -138,7 +143,7 @@ unsigned long FindWindowByTitle(const std::string& title, const TempDevice& devi
     const std::string pattern = "^" + title + "$";
     std::vector<std::string> argv = {FindOnPath("xdotool"), "search", "--sync",
                                      "--onlyvisible",       "--name", pattern};
-    ProcessResult r = RunProcess(argv, device, timeout);
+    ProcessResult r = RunProcess(argv, device, timeout, ScreenEnv());
     if (r.exitCode != 0) return 0;
     return std::strtoul(r.out.c_str(), nullptr, 10);
 }

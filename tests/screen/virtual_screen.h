@@ -39,6 +39,10 @@ class VirtualScreen {
     std::string display_;
 };
 
+// The environment entry that gives a started program the shared screen (programs started by
+// the test support get no display otherwise).
+std::vector<std::string> ScreenEnv();
+
 // Runs xdotool with the arguments on the current DISPLAY; its standard output when it exits
 // with 0 within the timeout, else nothing (and the failure as a gtest failure).
 std::optional<std::string> Xdotool(const std::vector<std::string>& args, const TempDevice& device,

@@ -32,14 +32,34 @@ TempDevice::TempDevice() {
 
 namespace {
 
-// Ends every process that runs on the device (but never this one) and reaps those that are
-// children of this process, so a test leaves nothing running behind.
+// True for a child of this process that runs a program from outside the device: the test
+// program's own helpers (an X server) that merely inherited DEVICE_ROOT, which the test program
+// ends itself, and which may still be needed while it exits.
+bool IsOwnHelper(pid_t pid, const std::string& root) {
+    std::string stat = ReadFileBytes("/proc/" + std::to_string(pid) + "/stat");
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return false;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    pid_t parent = 0;
+    fields >> state >> parent;
+    if (parent != getpid()) return false;
+    std::error_code ec;
+    const std::string exe = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec).string();
+    const std::string inside = fs::weakly_canonical(root, ec).string() + "/";
+    return !exe.empty() && exe.compare(0, inside.size(), inside) != 0;
+}
+
+// Ends every process that runs on the device (but never this one, nor its own helpers) and
+// reaps those that are children of this process, so a test leaves nothing running behind.
 void EndDeviceProcesses(const std::string& root) {
     const pid_t self = getpid();
     for (int round = 0; round < 5; ++round) {
         std::vector<pid_t> victims;
-        for (win::DWORD pid : win::ListDeviceProcesses(root))
-            if (static_cast<pid_t>(pid) != self) victims.push_back(static_cast<pid_t>(pid));
+        for (win::DWORD id : win::ListDeviceProcesses(root)) {
+            const auto pid = static_cast<pid_t>(id);
+            if (pid != self && !IsOwnHelper(pid, root)) victims.push_back(pid);
+        }
         if (victims.empty()) return;
         for (pid_t pid : victims) kill(pid, SIGKILL);
         for (pid_t pid : victims) {
@@ -95,6 +115,9 @@ std::vector<std::string> EnvironmentFor(const TempDevice& device,
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         if (std::string_view(*e).rfind("DEVICE_ROOT=", 0) == 0) continue;
+        // A child given the tester's display would show real windows and wait on message
+        // boxes; only tests that bring their own display (in extraEnv) get one.
+        if (std::string_view(*e).rfind("DISPLAY=", 0) == 0) continue;
         env.emplace_back(*e);
     }
     env.push_back("DEVICE_ROOT=" + device.root());

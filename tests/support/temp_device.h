@@ -11,8 +11,10 @@
 
 namespace nxtest {
 
-// A fresh device root under /tmp. When the object goes, the device's processes (other than
-// this one) are killed and reaped, and the root and the device's runtime folder are removed.
+// A fresh device root under /tmp. When the object goes, the device's processes are killed and
+// reaped, and the root and the device's runtime folder are removed. Spared are this process
+// and its children that run a program from outside the device (the test program's own helpers,
+// such as an X server, which inherit DEVICE_ROOT without being the device's programs).
 class TempDevice {
   public:
     TempDevice();
@@ -50,7 +52,8 @@ struct ProcessResult {
 };
 
 // Runs a program to its end with DEVICE_ROOT set to the device, capturing both outputs.
-// Killed (SIGKILL) after the timeout.
+// Killed (SIGKILL) after the timeout. Programs started here (and by StartProcess) inherit the
+// environment except DISPLAY, so they run headless unless extraEnv gives them a display.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const TempDevice& device,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30),
                          const std::vector<std::string>& extraEnv = {});
