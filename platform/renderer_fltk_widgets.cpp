@@ -4,6 +4,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/dialog.h"
