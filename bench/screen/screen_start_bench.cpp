@@ -214,12 +214,12 @@ void BM_BridgeDialogMappedBeyondPause(benchmark::State& state) {
 BENCHMARK(BM_EmptyFltkWindowMapped)
     ->UseManualTime()
     ->Iterations(1)
-    ->Repetitions(9)
+    ->Repetitions(15)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BridgeDialogMappedBeyondPause)
     ->UseManualTime()
     ->Iterations(1)
-    ->Repetitions(9)
+    ->Repetitions(15)
     ->Unit(benchmark::kMillisecond);
 
 template <typename F>
