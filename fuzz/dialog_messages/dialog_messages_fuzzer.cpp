@@ -132,6 +132,7 @@ class ScriptedDialog : public CMeasureDlg {
         // A WM_INITDIALOG in the script initialises the dialog again, but posts nothing more.
         if (scriptPosted_) return result;
         scriptPosted_ = true;
+        window_ = m_hWnd;
         std::size_t at = 0;
         Step step;
         while (NextStep(script_, at, step) && ++posted_ <= kMaxMessages) {
@@ -167,12 +168,16 @@ class ScriptedDialog : public CMeasureDlg {
     std::vector<std::span<const std::uint8_t>> records_;
     std::size_t posted_ = 0;
     bool scriptPosted_ = false;
+
+  public:
+    win::HWND window_ = 0;  // the window of the modal run
 };
 
 void RunModal(std::span<const std::uint8_t> script) {
     ScriptedDialog dialog(script);
     dialog.DoModal();
-    FUZZ_CHECK(!win::IsWindow(dialog.m_hWnd));
+    // However the run ended, its window is gone with it.
+    FUZZ_CHECK(dialog.window_ != 0 && !win::IsWindow(dialog.window_));
     win::MSG left;
     while (win::PeekMessageW(&left)) {
     }  // what a close left unread
@@ -183,6 +188,7 @@ void RunModal(std::span<const std::uint8_t> script) {
 void RunDirect(std::span<const std::uint8_t> script) {
     CMeasureDlg dialog;
     FUZZ_CHECK(dialog.Create(IDD_MEASURE));
+    const win::HWND window = dialog.m_hWnd;
     std::size_t at = 0, count = 0;
     Step step;
     while (NextStep(script, at, step) && ++count <= kMaxMessages) {
@@ -195,6 +201,7 @@ void RunDirect(std::span<const std::uint8_t> script) {
     }
     dialog.WriteResultFile();
     dialog.DestroyWindow();
+    FUZZ_CHECK(!win::IsWindow(window));
     win::MSG left;
     while (win::PeekMessageW(&left)) {
     }
