@@ -142,8 +142,17 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    // The child gets no console: its standard streams are /dev/null. A started program (the
+    // measurement program above all) outlives its starter, and holding the starter's output
+    // open would keep whoever reads that output waiting until the child ended.
+    posix_spawn_file_actions_t streams;
+    posix_spawn_file_actions_init(&streams);
+    posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&streams, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, hostPath.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, hostPath.c_str(), &streams, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&streams);
     if (rc != 0) return Fail(rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
     info->dwProcessId = static_cast<DWORD>(pid);
     info->dwThreadId = static_cast<DWORD>(pid);  // the main thread's id is the process id

@@ -106,5 +106,16 @@ TEST_F(UnattendedEndToEnd, AStandInDyingWithTheMutexStillLeavesAWholeFile) {
     EXPECT_EQ(ResultFields(), "1\u00A1\u00E301'01\"\n90\u00A1\u00E300'00\"\n\n");
 }
 
+// The measurement program the bridge starts outlives it; it must not hold the bridge's output
+// open, or a caller reading that output would wait for the measurement program to end.
+TEST_F(UnattendedEndToEnd, AStartedMeasurementProgramDoesNotHoldTheCallersOutput) {
+    LayOut("[record]\nhz_angle = 1\n");
+    ProcessResult run = RunProcess({NX_BRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device_, 20s);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_LT(run.elapsed, 1500ms + 5000ms);
+    EXPECT_EQ(run.err, "");
+}
+
 }  // namespace
 }  // namespace nxtest
