@@ -7,10 +7,9 @@ packages=(
   libgtest-dev libgmock-dev       # GoogleTest, the test framework
   libbenchmark-dev                # Google Benchmark, the benchmarks in bench/
   libfltk1.3-dev libxcursor-dev libxinerama-dev libxft-dev libfontconfig-dev  # FLTK, the dialog's window
-  xvfb xauth xdotool x11-apps imagemagick  # the screen tests: a virtual X server, input and screenshots
+  xvfb xauth xdotool imagemagick  # the screen tests: a virtual X server, input and screenshots
   clang libclang-rt-14-dev        # libFuzzer targets and LeakSanitizer runtime
   valgrind                        # memcheck runs of the end-to-end modes
-  hyperfine                       # whole-process timing in bench/
 )
 missing=()
 for p in "${packages[@]}"; do
