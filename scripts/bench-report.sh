@@ -39,7 +39,10 @@ for path in sorted(glob.glob(os.path.join(out, "*.json"))):
     context = data.get("context", context)
     for b in data["benchmarks"]:
         scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b.get("time_unit", "ns")]
-        name = b.get("run_name", b["name"])
+        # The plain name: without the run's options ("/real_time", "/repeats:15", ...).
+        name = "/".join(part for part in b.get("run_name", b["name"]).split("/")
+                        if part not in ("real_time", "manual_time")
+                        and not part.startswith(("iterations:", "repeats:")))
         # Repeated benchmarks report their median; single runs report themselves.
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
