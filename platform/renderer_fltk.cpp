@@ -104,12 +104,20 @@ class FltkRenderer final : public Renderer {
     int watchedFd_ = -1;
 };
 
+// A protocol error (say, the keyboard given to a window that went away meanwhile) must not
+// end the run, as the X library's default handler would.
+int IgnoreProtocolError(Display*, XErrorEvent*) {
+    return 0;
+}
+
 // Opens the display once per process; false when there is none to open. FLTK's waits use
-// select(), so the connection's descriptor must be below FD_SETSIZE as well.
+// select(), so the connection's descriptor must be below FD_SETSIZE as well. The process's
+// locale is left alone: FLTK draws UTF-8 whatever the locale, and the dialog takes no text.
 bool OpenDisplay() {
     if (fl_display) return true;
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return false;
+    XSetErrorHandler(IgnoreProtocolError);
     Display* display = XOpenDisplay(nullptr);
     if (!display) return false;
     if (ConnectionNumber(display) >= FD_SETSIZE) {

@@ -1,7 +1,11 @@
 // The renderer's pieces that need no window: which renderer a process gets, how keys become
 // messages, how icons become images, and the dialog font's units.
-#include <FL/Enumerations.H>
+// clang-format off: gtest must come before the X headers, whose macros (None) break it.
 #include <gtest/gtest.h>
+// clang-format on
+
+#include <FL/Enumerations.H>
+#include <FL/x.H>
 
 #include "platform/renderer.h"
 #include "platform/renderer_fltk_dialog.h"
@@ -113,6 +117,16 @@ TEST(DialogFont, UnitsFollowTheFontsMetrics) {
     const win::RECT work = renderer->WorkArea();
     EXPECT_EQ(work.right - work.left, 480);
     EXPECT_EQ(work.bottom - work.top, 640);
+}
+
+TEST(WindowRendererDisplay, AProtocolErrorDoesNotEndTheProgram) {
+    NX_REQUIRE_SCREEN();
+    ASSERT_TRUE(win::MakeWindowRenderer());
+    // No such window: the server answers with an error, which the X library's default handler
+    // would turn into the program's exit.
+    XDestroyWindow(fl_display, 0x7FFFFF0);
+    XSync(fl_display, False);
+    SUCCEED();
 }
 
 }  // namespace
