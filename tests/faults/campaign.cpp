@@ -21,6 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The bridges of the campaign run headless, whatever display the tests were started under:
+// their message boxes go to standard error instead of waiting for a click, and their dialog
+// is clicked through "nxdevice click". Set before any thread starts a process.
+[[maybe_unused]] const bool kHeadless = unsetenv("DISPLAY") == 0;
+
 int EnvInt(const char* name, int fallback) {
     const char* value = std::getenv(name);
     if (!value || !*value) return fallback;

@@ -88,6 +88,11 @@ std::vector<std::string> FaultEnvironment(Refusal refusal) {
     }
 }
 
+// Names the case in test listings.
+void PrintTo(const Case& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class RefusingRoot : public testing::TestWithParam<Case> {};
 
 TEST_P(RefusingRoot, RunEndsSilentlyAndThePreviousFileStaysWhole) {

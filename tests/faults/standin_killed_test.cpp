@@ -137,6 +137,11 @@ void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& find
     nxtest::WaitProcess(restarted, milliseconds(2000));
 }
 
+// Names the case in test listings.
+void PrintTo(const Mode& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class StandInKilled : public testing::TestWithParam<Mode> {};
 
 TEST_P(StandInKilled, BridgeEndsInBoundWithoutCrashAndResultFileStaysWhole) {
