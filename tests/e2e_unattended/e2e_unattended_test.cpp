@@ -102,7 +102,7 @@ TEST_F(UnattendedEndToEnd, AStandInDyingWithTheMutexStillLeavesAWholeFile) {
         "[record]\nangle_unit = 0\nhz_angle = 3661\nv_angle = 324000\n"
         "[edm]\nmeasure_ms = 60000\n[faults]\ndie_holding_mutex_ms = 1900\n");
     std::chrono::milliseconds elapsed = RunBridge("-Ghd0");
-    EXPECT_LT(elapsed, 1500ms + 10000ms + 3000ms);
+    EXPECT_LT(elapsed, 1500ms + 10000ms + 6000ms);  // bounded, with room for a loaded machine
     EXPECT_EQ(ResultFields(), "1\u00A1\u00E301'01\"\n90\u00A1\u00E300'00\"\n\n");
 }
 
