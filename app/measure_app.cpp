@@ -4,8 +4,8 @@
 #include "app/run_mode.h"
 #include "app/unattended_run.h"
 #include "dialog/measure_dlg.h"
-#include "platform/renderer.h"
 #include "link/meas_link.h"
+#include "platform/renderer.h"
 
 // Constructed with no application name: the framework names the application after the
 // program file.
@@ -18,6 +18,9 @@ win::BOOL CMeasureApp::InitInstance() {
     g_runMode = ReadRunMode(commandLine);
     g_installPath = ReadInstallPath(commandLine);
     g_firmwareYear = ReadFirmwareYear(commandLine);
+    // Before anything is shared with the measurement program: the process may be replaced by
+    // one that can show the dialog on the display.
+    if (g_runMode == Interactive || g_runMode == VersionQuery) win::PrepareForDialogs();
 
     if (!ConnectMeasSystem()) return win::FALSE;
     if (g_runMode < 0) return win::FALSE;

@@ -19,7 +19,26 @@ RendererSlot& Slot() {
     return *slot;
 }
 
+// Installed by a window library's static initialiser, before main and before any thread.
+WindowSupport& InstalledSupport() {
+    static WindowSupport support;
+    return support;
+}
+
 }  // namespace
+
+void InstallWindowSupport(const WindowSupport& support) {
+    InstalledSupport() = support;
+}
+
+std::unique_ptr<Renderer> MakeWindowRenderer() {
+    auto make = InstalledSupport().makeRenderer;
+    return make ? make() : nullptr;
+}
+
+void PrepareForDialogs() {
+    if (auto prepare = InstalledSupport().prepareForDialogs) prepare();
+}
 
 Renderer& CurrentRenderer() {
     RendererSlot& slot = Slot();

@@ -10,7 +10,7 @@
 namespace win {
 
 class Renderer {
-public:
+  public:
     virtual ~Renderer() = default;
 
     // Pixels per dialog unit for a template's font: x = baseX / 4, y = baseY / 8.
@@ -44,7 +44,24 @@ Renderer& CurrentRenderer();
 void SetRenderer(std::unique_ptr<Renderer> renderer);
 std::unique_ptr<Renderer> MakeHeadlessRenderer();
 
-// The windowing renderer, or nullptr when none is built in or no display is there.
+// What a program can do with windows beyond the headless renderer. A program gets it by
+// linking one of the window libraries (platform/window: FLTK in the process; platform/
+// window_handoff: windows handed to programs beside it), which install it before main; a
+// program that links neither shows headless windows only.
+struct WindowSupport {
+    // The windowing renderer, or nullptr when no display is there.
+    std::unique_ptr<Renderer> (*makeRenderer)() = nullptr;
+    // Called once the program knows it will show dialogs, before it has made anything shared
+    // with other processes; may replace the process (same id, arguments and environment) with
+    // a program that can show them. Returns when the process stays as it is.
+    void (*prepareForDialogs)() = nullptr;
+};
+void InstallWindowSupport(const WindowSupport& support);
+
+// The windowing renderer, or nullptr when the program has none or no display is there.
 std::unique_ptr<Renderer> MakeWindowRenderer();
+
+// See WindowSupport::prepareForDialogs; does nothing in a program without window support.
+void PrepareForDialogs();
 
 }  // namespace win

@@ -8,8 +8,8 @@
 #include <FL/x.H>
 
 #include "platform/renderer.h"
-#include "platform/renderer_fltk_dialog.h"
-#include "platform/renderer_fltk_widgets.h"
+#include "platform/window/renderer_fltk_dialog.h"
+#include "platform/window/renderer_fltk_widgets.h"
 #include "tests/screen/screen_fixture.h"
 
 namespace nxtest {

@@ -67,8 +67,8 @@ class ScreenRunTest : public testing::Test {
         ASSERT_EQ(init.exitCode, 0) << init.err;
     }
 
-    void StartBridge() {
-        bridge_ = StartProcess({NX_BRIDGE_PATH, "-Nor0", "\\FlashDisk\\"}, device_, ScreenEnv(),
+    void StartBridge(const char* mode = "-Nor0") {
+        bridge_ = StartProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_, ScreenEnv(),
                                device_.Path("bridge.log"));
     }
 
@@ -169,9 +169,13 @@ TEST_F(ScreenRunTest, AnnullaWritesNothing) {
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
 }
 
-TEST_F(ScreenRunTest, AFailedSetUpShowsTheMessageBoxUntilOk) {
+// Interactive and unattended runs alike: the box is on the display, and the run waits for it.
+class FailedSetUpOnScreen : public ScreenRunTest,
+                            public testing::WithParamInterface<const char*> {};
+
+TEST_P(FailedSetUpOnScreen, ShowsTheMessageBoxUntilOk) {
     // No NX.EXE on the device: the link cannot start the measurement program.
-    StartBridge();
+    StartBridge(GetParam());
     const unsigned long box = AwaitWindow("nxbridge");
     ASSERT_NE(box, 0u);
     EXPECT_FALSE(WaitBridge(500ms)) << "the run ended with the box still up";
@@ -180,7 +184,10 @@ TEST_F(ScreenRunTest, AFailedSetUpShowsTheMessageBoxUntilOk) {
     EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
     EXPECT_EQ(FindWindowByTitle(kTitle, device_, 300ms), 0u) << "the dialog came up";
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
+    EXPECT_EQ(ReadFileBytes(device_.Path("bridge.log")), "") << "the box was not on the display";
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FailedSetUpOnScreen, testing::Values("-Nor0", "-Gha0", "-Ghd0"));
 
 }  // namespace
 }  // namespace nxtest

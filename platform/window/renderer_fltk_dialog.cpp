@@ -1,4 +1,4 @@
-#include "platform/renderer_fltk_dialog.h"
+#include "platform/window/renderer_fltk_dialog.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>

@@ -1,4 +1,4 @@
-#include "platform/renderer_fltk_widgets.h"
+#include "platform/window/renderer_fltk_widgets.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/renderer_fltk_widgets.h"
+#include "platform/window/renderer_fltk_widgets.h"
 
 namespace win::fltk {
 

@@ -9,9 +9,9 @@
 
 #include "platform/message.h"
 #include "platform/renderer.h"
-#include "platform/renderer_fltk_dialog.h"
-#include "platform/renderer_fltk_message_box.h"
 #include "platform/unicode.h"
+#include "platform/window/renderer_fltk_dialog.h"
+#include "platform/window/renderer_fltk_message_box.h"
 
 namespace win {
 
@@ -128,11 +128,14 @@ bool OpenDisplay() {
     return true;
 }
 
-}  // namespace
-
-std::unique_ptr<Renderer> MakeWindowRenderer() {
+std::unique_ptr<Renderer> MakeFltkRenderer() {
     if (!OpenDisplay()) return nullptr;
     return std::make_unique<FltkRenderer>();
 }
+
+// Dialogs are shown by this very process: nothing to prepare.
+[[maybe_unused]] const bool kInstalled = (InstallWindowSupport({&MakeFltkRenderer, nullptr}), true);
+
+}  // namespace
 
 }  // namespace win
