@@ -2,12 +2,14 @@
 // Internal to the platform layer: what /proc tells about the host's processes. Every reader
 // copes with a process that ends while it is read (it reports nothing for it).
 
+#include <dirent.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace win::detail {
@@ -31,20 +33,48 @@ std::vector<pid_t> ListThreadIds(pid_t pid);
 // when unknown (a kernel thread, a process of another user, a process that has ended).
 std::string ExecutableName(pid_t pid);
 
+// Reads many processes' files through one open /proc and one buffer, so that a walk over the
+// host's processes costs one open and one read per file and no allocation per process.
+class ProcReader {
+  public:
+    ProcReader();
+    ~ProcReader();
+    ProcReader(const ProcReader&) = delete;
+    ProcReader& operator=(const ProcReader&) = delete;
+
+    std::vector<pid_t> ProcessIds();
+    // The whole of /proc/PID/FILE; the view holds until the next Read.
+    std::optional<std::string_view> Read(pid_t pid, const char* file);
+    std::optional<ProcStat> Stat(pid_t pid);
+    std::string ExecutableName(pid_t pid);
+
+  private:
+    DIR* dir_;
+    std::string buffer_;
+};
+
 // Tells which device each process belongs to, remembering canonical roots per DEVICE_ROOT
 // value so that a walk resolves each distinct value once.
 class DeviceMembership {
   public:
     // The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt
     // when its environment cannot be read.
-    std::optional<std::string> RootOf(pid_t pid);
+    std::optional<std::string> RootOf(ProcReader& reader, pid_t pid);
 
   private:
     std::map<std::string, std::string> canonical_;
 };
 
-// The live (not zombie) programs whose device root is canonicalRoot, ascending; the calling
-// process is counted when canonicalRoot is its own device root.
+// A live (not zombie) program of a device, with what a snapshot tells of it.
+struct DeviceProcess {
+    pid_t pid = 0;
+    ProcStat stat;
+    std::string name;  // as ExecutableName
+};
+
+// The live programs whose device root is canonicalRoot, ascending; the calling process is
+// counted when canonicalRoot is its own device root.
+std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot);
 std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot);
 
 }  // namespace win::detail

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,20 +17,6 @@
 namespace win::detail {
 namespace {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) return out;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
 bool AllDigits(const char* text) {
     if (!*text) return false;
     for (; *text; ++text)
@@ -37,26 +24,29 @@ bool AllDigits(const char* text) {
     return true;
 }
 
-std::vector<pid_t> NumericEntries(const std::string& folder) {
+std::vector<pid_t> NumericEntries(DIR* dir) {
     std::vector<pid_t> ids;
-    DIR* dir = opendir(folder.c_str());
     if (!dir) return ids;
     while (dirent* entry = readdir(dir))
         if (AllDigits(entry->d_name)) ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
-    closedir(dir);
     std::sort(ids.begin(), ids.end());
     return ids;
 }
 
-}  // namespace
+std::vector<pid_t> NumericEntries(const char* folder) {
+    DIR* dir = opendir(folder);
+    std::vector<pid_t> ids = NumericEntries(dir);
+    if (dir) closedir(dir);
+    return ids;
+}
 
-std::optional<ProcStat> ReadProcStat(pid_t pid) {
-    auto text = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
-    if (!text) return std::nullopt;
+// Parses the text of /proc/PID/stat.
+std::optional<ProcStat> ParseProcStat(std::string_view text) {
     // The command name in parentheses may hold anything, so fields are counted from the last ')'.
-    std::size_t close = text->rfind(')');
-    if (close == std::string::npos || close + 2 >= text->size()) return std::nullopt;
-    const char* p = text->c_str() + close + 2;
+    std::size_t close = text.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= text.size()) return std::nullopt;
+    const std::string owned(text.substr(close + 2));
+    const char* p = owned.c_str();
     ProcStat stat;
     stat.state = *p;
     // Fields after the state: ppid is field 4, starttime field 22 (1-based, state is field 3).
@@ -72,22 +62,7 @@ std::optional<ProcStat> ReadProcStat(pid_t pid) {
     return stat;
 }
 
-std::vector<pid_t> ListProcessIds() {
-    return NumericEntries("/proc");
-}
-
-std::vector<pid_t> ListThreadIds(pid_t pid) {
-    std::vector<pid_t> tids = NumericEntries("/proc/" + std::to_string(pid) + "/task");
-    auto main = std::find(tids.begin(), tids.end(), pid);
-    if (main != tids.end()) std::rotate(tids.begin(), main, main + 1);
-    return tids;
-}
-
-std::string ExecutableName(pid_t pid) {
-    char target[PATH_MAX];
-    ssize_t n = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
-    std::string path(target, static_cast<std::size_t>(n));
+std::string NameFromExecutablePath(std::string path) {
     // A program whose file was replaced or removed since it started is still named by it.
     constexpr std::string_view kDeleted = " (deleted)";
     if (path.size() > kDeleted.size() &&
@@ -96,52 +71,133 @@ std::string ExecutableName(pid_t pid) {
     return path.substr(path.rfind('/') + 1);
 }
 
-std::optional<std::string> DeviceMembership::RootOf(pid_t pid) {
-    const std::string base = "/proc/" + std::to_string(pid);
-    auto environment = ReadWholeFile(base + "/environ");
+}  // namespace
+
+ProcReader::ProcReader() : dir_(opendir("/proc")), buffer_(16 * 1024, '\0') {}
+
+ProcReader::~ProcReader() {
+    if (dir_) closedir(dir_);
+}
+
+std::vector<pid_t> ProcReader::ProcessIds() {
+    if (!dir_) return {};
+    rewinddir(dir_);
+    return NumericEntries(dir_);
+}
+
+std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
+    if (!dir_) return std::nullopt;
+    char path[64];
+    std::snprintf(path, sizeof path, "%d/%s", static_cast<int>(pid), file);
+    UniqueFd fd(openat(dirfd(dir_), path, O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    std::size_t used = 0;
+    for (;;) {
+        if (used == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+        const std::size_t room = buffer_.size() - used;
+        ssize_t n = read(fd.get(), buffer_.data() + used, room);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        used += static_cast<std::size_t>(n);
+        // These files are produced whole on each read that has room for them, so a read that
+        // leaves room over has reached their end: no further read is needed to see it.
+        if (n == 0 || static_cast<std::size_t>(n) < room) break;
+    }
+    return std::string_view(buffer_.data(), used);
+}
+
+std::optional<ProcStat> ProcReader::Stat(pid_t pid) {
+    auto text = Read(pid, "stat");
+    if (!text) return std::nullopt;
+    return ParseProcStat(*text);
+}
+
+std::string ProcReader::ExecutableName(pid_t pid) {
+    if (!dir_) return {};
+    char path[64], target[PATH_MAX];
+    std::snprintf(path, sizeof path, "%d/exe", static_cast<int>(pid));
+    ssize_t n = readlinkat(dirfd(dir_), path, target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
+    return NameFromExecutablePath(std::string(target, static_cast<std::size_t>(n)));
+}
+
+std::optional<ProcStat> ReadProcStat(pid_t pid) {
+    return ProcReader().Stat(pid);
+}
+
+std::vector<pid_t> ListProcessIds() {
+    return NumericEntries("/proc");
+}
+
+std::vector<pid_t> ListThreadIds(pid_t pid) {
+    char folder[64];
+    std::snprintf(folder, sizeof folder, "/proc/%d/task", static_cast<int>(pid));
+    std::vector<pid_t> tids = NumericEntries(folder);
+    auto main = std::find(tids.begin(), tids.end(), pid);
+    if (main != tids.end()) std::rotate(tids.begin(), main, main + 1);
+    return tids;
+}
+
+std::string ExecutableName(pid_t pid) {
+    return ProcReader().ExecutableName(pid);
+}
+
+std::optional<std::string> DeviceMembership::RootOf(ProcReader& reader, pid_t pid) {
+    auto environment = reader.Read(pid, "environ");
     if (!environment) return std::nullopt;
-    std::string value;
+    std::string_view value;
     constexpr std::string_view kKey = "DEVICE_ROOT=";
     for (std::size_t at = 0; at < environment->size();) {
         std::size_t end = environment->find('\0', at);
-        if (end == std::string::npos) end = environment->size();
-        std::string_view entry(environment->data() + at, end - at);
+        if (end == std::string_view::npos) end = environment->size();
+        std::string_view entry = environment->substr(at, end - at);
         if (entry.substr(0, kKey.size()) == kKey) value = entry.substr(kKey.size());
         at = end + 1;
     }
     if (!value.empty() && value.front() != '/') {
         // A relative root is taken from the process's own current folder.
-        char cwd[PATH_MAX];
-        ssize_t n = readlink((base + "/cwd").c_str(), cwd, sizeof cwd);
+        const std::string owned(value);
+        char path[64], cwd[PATH_MAX];
+        std::snprintf(path, sizeof path, "/proc/%d/cwd", static_cast<int>(pid));
+        ssize_t n = readlink(path, cwd, sizeof cwd);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof cwd) return std::nullopt;
-        return CanonicalDeviceRoot(value, std::string_view(cwd, static_cast<std::size_t>(n)));
+        return CanonicalDeviceRoot(owned, std::string_view(cwd, static_cast<std::size_t>(n)));
     }
-    auto it = canonical_.find(value);
-    if (it == canonical_.end()) it = canonical_.emplace(value, CanonicalDeviceRoot(value)).first;
+    const std::string key(value);
+    auto it = canonical_.find(key);
+    if (it == canonical_.end()) it = canonical_.emplace(key, CanonicalDeviceRoot(key)).first;
     return it->second;
 }
 
-std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot) {
+std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
     const pid_t self = getpid();
     // The environment block in /proc is the one the process started with; a process that
     // set DEVICE_ROOT itself is judged by the root it actually uses.
     const bool selfBelongs = DeviceRootHostPath() == canonicalRoot;
+    ProcReader reader;
     DeviceMembership membership;
-    std::vector<pid_t> out;
-    for (pid_t pid : ListProcessIds()) {
+    std::vector<DeviceProcess> out;
+    for (pid_t pid : reader.ProcessIds()) {
         if (pid == self) {
-            if (selfBelongs) out.push_back(pid);
-            continue;
+            if (!selfBelongs) continue;
+        } else {
+            // The environment first: most of the host's processes are ruled out by it alone.
+            auto root = membership.RootOf(reader, pid);
+            if (!root || *root != canonicalRoot) continue;
         }
-        // The environment first: most of the host's processes are ruled out by it alone.
-        auto root = membership.RootOf(pid);
-        if (!root || *root != canonicalRoot) continue;
-        auto stat = ReadProcStat(pid);
+        auto stat = reader.Stat(pid);
         if (!stat || stat->state == 'Z' || stat->state == 'X') continue;
         // Kernel threads have an empty environment but no program: they belong to no device.
-        if (!ExecutableName(pid).empty()) out.push_back(pid);
+        std::string name = reader.ExecutableName(pid);
+        if (!name.empty()) out.push_back({pid, *stat, std::move(name)});
     }
     return out;
+}
+
+std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot) {
+    std::vector<pid_t> ids;
+    for (const DeviceProcess& process : DeviceProcesses(canonicalRoot)) ids.push_back(process.pid);
+    return ids;
 }
 
 }  // namespace win::detail

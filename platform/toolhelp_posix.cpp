@@ -49,15 +49,14 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
 
 // Fills the snapshot from /proc. A process that ends half-way through is left out whole.
 void TakeSnapshot(Snapshot& snapshot) {
-    for (pid_t pid : detail::DeviceProcessIds(DeviceRootHostPath())) {
-        auto stat = detail::ReadProcStat(pid);
-        std::string name = detail::ExecutableName(pid);
-        std::vector<pid_t> tids = detail::ListThreadIds(pid);
-        if (!stat || stat->state == 'Z' || name.empty() || tids.empty()) continue;
+    for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {
+        std::vector<pid_t> tids = detail::ListThreadIds(process.pid);
+        if (tids.empty()) continue;
         if (snapshot.hasProcesses)
-            snapshot.processes.push_back(MakeProcessEntry(pid, *stat, name, tids.size()));
+            snapshot.processes.push_back(
+                MakeProcessEntry(process.pid, process.stat, process.name, tids.size()));
         if (snapshot.hasThreads)
-            for (pid_t tid : tids) snapshot.threads.push_back(MakeThreadEntry(pid, tid));
+            for (pid_t tid : tids) snapshot.threads.push_back(MakeThreadEntry(process.pid, tid));
     }
 }
 
