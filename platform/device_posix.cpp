@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -18,8 +17,6 @@
 
 namespace win {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string JoinPath(const std::string& folder, std::string_view name) {
     std::string out = folder;
@@ -88,6 +85,26 @@ std::string MatchEntry(const std::string& folder, const std::string& name, bool&
     return found;
 }
 
+// An absolute path with "." and ".." taken away and its slashes single, by the text alone
+// ("/a/./b/../c/" is "/a/c"; ".." at the top stays at the top).
+std::string NormalizeAbsolutePath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view part = path.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string out;
+    for (std::string_view part : parts) out.append("/").append(part);
+    return out.empty() ? "/" : out;
+}
+
 }  // namespace
 
 namespace detail {
@@ -97,8 +114,10 @@ std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDir
     if (path.front() != '/') {
         std::string base(baseDirectory);
         if (base.empty()) {
-            std::error_code ec;
-            base = fs::current_path(ec).string();
+            if (char* cwd = getcwd(nullptr, 0)) {
+                base = cwd;
+                free(cwd);
+            }
         }
         path = JoinPath(base, path);
     }
@@ -107,9 +126,7 @@ std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDir
         free(real);
         return out;
     }
-    std::string out = fs::path(path).lexically_normal().string();
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
-    return out;
+    return NormalizeAbsolutePath(path);
 }
 
 std::string RuntimeSubdirectory(std::string_view name) {
