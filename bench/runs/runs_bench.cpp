@@ -3,17 +3,14 @@
 // empty process's start and exit measured in the same run. Also reports the peak memory (max
 // RSS) of each kind of run.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/support/temp_device.h"
-
-extern char** environ;
 
 namespace {
 
@@ -25,36 +22,28 @@ struct RunFigures {
     long maxRssKiB = 0;
 };
 
-// Runs a program to its end on the device and returns its wall time and peak memory.
-RunFigures TimeProcess(const std::vector<std::string>& argv, const nxtest::TempDevice& device) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back("DEVICE_ROOT=" + device.root());
-    std::vector<char*> args, envp;
-    std::vector<std::string> argsCopy = argv;
-    for (auto& a : argsCopy) args.push_back(a.data());
-    args.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid;
-    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), envp.data()) != 0) return {};
-    int status;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return {elapsed.count(), usage.ru_maxrss};
+// Runs a program to its end on the device, through the measuring launcher, and returns its
+// wall time and peak memory; nothing when the run failed.
+std::optional<RunFigures> TimeProcess(std::vector<std::string> argv,
+                                      const nxtest::TempDevice& device) {
+    argv.insert(argv.begin(), MEASURE_RUN_PATH);
+    nxtest::ProcessResult result = nxtest::RunProcess(argv, device, std::chrono::seconds(30));
+    RunFigures figures;
+    if (result.exitCode != 0 ||
+        std::sscanf(result.out.c_str(), "%lf %ld", &figures.seconds, &figures.maxRssKiB) != 2)
+        return std::nullopt;
+    return figures;
 }
 
 // A device with the stand-in installed and already running, so that every run finds it.
 class RunningDevice {
-public:
+  public:
     explicit RunningDevice(const std::string& scenario) {
         std::string ini = device_.Path("scenario.ini");
         device_.WriteFile("scenario.ini", scenario);
-        nxtest::RunProcess({NXDEVICE_PATH, "init", device_.root(), "--prefix", "\\FlashDisk\\",
-                            "--ini", ini},
-                           device_);
+        nxtest::RunProcess(
+            {NXDEVICE_PATH, "init", device_.root(), "--prefix", "\\FlashDisk\\", "--ini", ini},
+            device_);
         sim_ = nxtest::StartProcess({device_.Path("FlashDisk/NEDIX/NX.EXE")}, device_);
         nxtest::WaitUntil([] { return false; }, std::chrono::milliseconds(300));
     }
@@ -64,7 +53,7 @@ public:
     }
     const nxtest::TempDevice& device() const { return device_; }
 
-private:
+  private:
     nxtest::TempDevice device_;
     pid_t sim_ = -1;
 };
@@ -73,9 +62,13 @@ void ReportRun(benchmark::State& state, const std::vector<std::string>& argv,
                const nxtest::TempDevice& device, double designWaitSeconds) {
     long maxRss = 0;
     for (auto _ : state) {
-        RunFigures run = TimeProcess(argv, device);
-        state.SetIterationTime(run.seconds - designWaitSeconds);
-        maxRss = std::max(maxRss, run.maxRssKiB);
+        std::optional<RunFigures> run = TimeProcess(argv, device);
+        if (!run) {
+            state.SkipWithError("the run failed");
+            break;
+        }
+        state.SetIterationTime(run->seconds - designWaitSeconds);
+        maxRss = std::max(maxRss, run->maxRssKiB);
     }
     state.counters["max_rss_KiB"] = static_cast<double>(maxRss);
 }
@@ -85,11 +78,32 @@ void BM_EmptyProcess(benchmark::State& state) {
     ReportRun(state, {EMPTY_PROCESS_PATH}, device, 0);
 }
 
+void BM_EmptyStaticProcess(benchmark::State& state) {
+    nxtest::TempDevice device;
+    ReportRun(state, {EMPTY_STATIC_PROCESS_PATH}, device, 0);
+}
+
 // "-Gha": the pause, then one copy of the record; the time beyond the pause is overhead.
 void BM_AnglesOnlyRun(benchmark::State& state) {
     RunningDevice device("[record]\nhz_angle = 451234\n");
     ReportRun(state, {NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device(), kPauseSeconds);
 }
+
+#ifdef NXBRIDGE_WINDOW_PATH
+// The same run by the bridge's twin, which has the window libraries in the process: what the
+// bridge would cost if it were linked with its windows.
+void BM_AnglesOnlyRunWindowedTwin(benchmark::State& state) {
+    RunningDevice device("[record]\nhz_angle = 451234\n");
+    ReportRun(state, {NXBRIDGE_WINDOW_PATH, "-Gha0", "\\FlashDisk\\"}, device.device(),
+              kPauseSeconds);
+}
+BENCHMARK(BM_AnglesOnlyRunWindowedTwin)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+#endif
 
 // "-Ghd" with a distance ready 250 ms after command 25: the third poll (at 300 ms) sees it, so
 // the design's own waits are the pause and three polls.
@@ -102,11 +116,29 @@ void BM_DistanceRun(benchmark::State& state) {
 }  // namespace
 
 // One run per repetition, so that the reported median is the median run.
-BENCHMARK(BM_EmptyProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)
-    ->Repetitions(41)->ReportAggregatesOnly(true);
-BENCHMARK(BM_AnglesOnlyRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)
-    ->Repetitions(15)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DistanceRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)
-    ->Repetitions(15)->ReportAggregatesOnly(true);
+BENCHMARK(BM_EmptyProcess)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(41)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_EmptyStaticProcess)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(41)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_AnglesOnlyRun)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DistanceRun)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();
