@@ -107,13 +107,11 @@ class DeviceFile final : public KernelObject {
         temp_.Reset();
         if (ok && rename(tempPath_.c_str(), target_.c_str()) != 0)
             ok = false, error = ErrorFromErrno(errno);
-        if (ok) {
-            // The rename itself reaches the disk with the folder's flush.
-            UniqueFd dir(open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (dir.valid()) fsync(dir.get());
-        } else {
-            unlink(tempPath_.c_str());
-        }
+        // The folder is not flushed after the rename: the contents are on the disk before the
+        // name moves, so a crash leaves the old file or the new one, each whole (and at worst
+        // the temporary, which the next write removes). Flushing the rename as well would make
+        // every run wait for a second disk write.
+        if (!ok) unlink(tempPath_.c_str());
         lock_.Reset();
         if (!ok) SetLastError(error);
         return ok ? TRUE : FALSE;
