@@ -64,8 +64,11 @@ def show(ns):
 
 # (figure, counter, floor, counter, what the ratio says)
 pairs = [
-    ("BM_AnglesOnlyRun", "time", "BM_EmptyProcess", "time", "a \"-Gha\" run beyond its 1.5 s pause, per empty process"),
-    ("BM_DistanceRun", "time", "BM_EmptyProcess", "time", "a \"-Ghd\" run beyond its pause and polls, per empty process"),
+    ("BM_AnglesOnlyRun", "time", "BM_EmptyStaticProcess", "time", "a \"-Gha\" run beyond its 1.5 s pause, per empty static process"),
+    ("BM_DistanceRun", "time", "BM_EmptyStaticProcess", "time", "a \"-Ghd\" run beyond its pause and polls, per empty static process"),
+    ("BM_AnglesOnlyRunWindowedTwin", "time", "BM_AnglesOnlyRun", "time", "the same \"-Gha\" run with the window libraries in the process, per static bridge"),
+    ("BM_AnglesOnlyRun", "max_rss_KiB", "BM_EmptyStaticProcess", "max_rss_KiB", "peak memory (KiB) of a \"-Gha\" run, per empty static process"),
+    ("BM_AnglesOnlyRunWindowedTwin", "max_rss_KiB", "BM_AnglesOnlyRun", "max_rss_KiB", "peak memory (KiB) with the window libraries, per static bridge"),
     ("BM_BridgeDialogMappedBeyondPause", "time", "BM_EmptyFltkWindowMapped", "time", "\"-Nor\" start to mapped dialog beyond the pause, per empty FLTK window"),
     ("BM_LockCopyUnlock", "time", "BM_FloorMutexCopy", "time", "the device's lock + copy 120 bytes + unlock, per bare pthread mutex"),
     ("BM_LockCopyUnlockWhileAnotherProcessRewrites", "time", "BM_LockCopyUnlock", "time", "the copy while another process rewrites, per uncontended copy"),
@@ -81,8 +84,12 @@ print("| figure | value | floor | value | ratio | meaning |")
 print("|---|---|---|---|---|---|")
 for figure, fc, floor, lc, meaning in pairs:
     f, l = value(figure, fc), value(floor, lc)
-    fs = show(f * 1e3 if fc.endswith("_us") and f is not None else f)
-    ls = show(l * 1e3 if lc.endswith("_us") and l is not None else l)
+    def shown(v, counter):
+        if v is None: return "n/a"
+        if counter.endswith("_us"): return show(v * 1e3)
+        if counter.endswith("_KiB"): return f"{v:.0f} KiB"
+        return show(v)
+    fs, ls = shown(f, fc), shown(l, lc)
     ratio = f"{f / l:.2f}" if f is not None and l else "n/a"
     print(f"| {figure} | {fs} | {floor} | {ls} | {ratio} | {meaning} |")
 print()
