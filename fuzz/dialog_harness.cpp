@@ -57,18 +57,7 @@ void SetUpDialogWorld() {
     std::atexit(RemoveDevice);
 
     win::SetRenderer(win::MakeHeadlessRenderer());
-    g_msgDataChange = win::RegisterWindowMessageW(kMsgDataChange);
-    g_msgSetEdmMode = win::RegisterWindowMessageW(kMsgSetEdmMode);
-    g_msgSetParameter = win::RegisterWindowMessageW(kMsgSetParameter);
-    g_msgConfParameter = win::RegisterWindowMessageW(kMsgConfParameter);
-    g_msgListParameter = win::RegisterWindowMessageW(kMsgListParameter);
-    g_msgTiltOver = win::RegisterWindowMessageW(kMsgTiltOver);
-    g_msgSysError = win::RegisterWindowMessageW(kMsgSysError);
-    g_measSection = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
-                                            kMeasRecordSize, kMeasSectionName);
-    g_measView = static_cast<std::uint8_t*>(
-        win::MapViewOfFile(g_measSection, win::FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    g_measMutex = win::CreateMutexW(nullptr, win::FALSE, kMeasMutexName);
+    FUZZ_CHECK(OpenMeasResources());
     FUZZ_CHECK(g_msgDataChange != 0 && g_msgListParameter != 0 && g_msgTiltOver != 0);
     FUZZ_CHECK(g_measView != nullptr && g_measMutex != nullptr);
 

@@ -60,7 +60,10 @@ bool FailSetup(const char16_t* text) {
 
 bool ConnectMeasSystem() {
     if (!FindMeasSystemThread()) return FailSetup(kFindFailedText);
+    return OpenMeasResources();
+}
 
+bool OpenMeasResources() {
     for (const Registration& r : kRegistrations) {
         *r.id = win::RegisterWindowMessageW(r.name);
         if (*r.id == 0) return FailSetup(kRegisterFailedText);

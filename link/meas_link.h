@@ -25,6 +25,12 @@ bool ConnectMeasSystem();
 // Finds (or launches) the measurement program and sets g_measThreadId. Shows nothing.
 bool FindMeasSystemThread();
 
+// The steps of ConnectMeasSystem after the thread search: registers the seven names, opens
+// the section, its view and the mutex. On false one message box has been shown and nothing
+// is held. Tests and tools that play the measurement program in the same process call it to
+// get the link as ConnectMeasSystem leaves it, over a record of their own.
+bool OpenMeasResources();
+
 // Releases the view, then the section, then the mutex. Safe when nothing or part is held, and
 // any number of times.
 void DisconnectMeasSystem();

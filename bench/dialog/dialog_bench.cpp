@@ -46,17 +46,10 @@ std::uint32_t NowLow32Ns() {
 }
 
 // The link as ConnectMeasSystem leaves it, over a record of this process's own; commands go to
-// a thread that has no queue.
-void ConnectToOwnRecord() {
+// a thread that has no queue. False when the link could not be opened.
+bool ConnectToOwnRecord() {
     win::SetRenderer(win::MakeHeadlessRenderer());
-    g_msgDataChange = win::RegisterWindowMessageW(kMsgDataChange);
-    g_msgListParameter = win::RegisterWindowMessageW(kMsgListParameter);
-    g_msgTiltOver = win::RegisterWindowMessageW(kMsgTiltOver);
-    g_measSection = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
-                                            kMeasRecordSize, kMeasSectionName);
-    g_measView = static_cast<std::uint8_t*>(
-        win::MapViewOfFile(g_measSection, win::FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    g_measMutex = win::CreateMutexW(nullptr, win::FALSE, kMeasMutexName);
+    if (!OpenMeasResources()) return false;
     g_measThreadId = 0;
     g_runMode = AnglesAndDistance;
     g_firmwareYear = 2008;
@@ -68,6 +61,7 @@ void ConnectToOwnRecord() {
     record.setEdmState(1);
     record.setSlopeDistance(25.431);
     std::copy(record.bytes.begin(), record.bytes.end(), g_measView);
+    return true;
 }
 
 void BM_DataChangeRefresh(benchmark::State& state) {
@@ -148,13 +142,11 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::string_view(argv[1]) == "--notifier") return RunNotifier();
     nxtest::TempDevice device;
     nxtest::UseDevice(device);
-    ConnectToOwnRecord();
+    if (!ConnectToOwnRecord()) return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    win::UnmapViewOfFile(g_measView);
-    win::CloseHandle(g_measSection);
-    win::CloseHandle(g_measMutex);
+    DisconnectMeasSystem();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/expected_file.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -29,21 +30,6 @@ std::string Scenario(const std::string& extraFaults = "") {
         << "[faults]\n"
         << extraFaults << "\n[log]\nfile = \\NXSIM.LOG\n";
     return ini.str();
-}
-
-// The 100 bytes of a result file written once: the UTF-16LE line, its terminator, zeros to
-// byte 51, the 0x20 filler to byte 95 and four zeros.
-std::string ResultFileBytes(const std::u16string& line) {
-    std::string bytes(100, '\0');
-    std::fill(bytes.begin() + 52, bytes.begin() + 96, '\x20');
-    std::size_t at = 0;
-    for (char16_t unit : line) {
-        bytes[at++] = static_cast<char>(unit & 0xFF);
-        bytes[at++] = static_cast<char>(unit >> 8);
-    }
-    bytes[at++] = 0;
-    bytes[at++] = 0;
-    return bytes;
 }
 
 class DialogRunTest : public testing::Test {

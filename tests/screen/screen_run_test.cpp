@@ -7,6 +7,7 @@
 
 #include "platform/renderer.h"
 #include "tests/screen/screen_fixture.h"
+#include "tests/support/expected_file.h"
 
 namespace nxtest {
 namespace {
@@ -24,19 +25,6 @@ std::string Scenario() {
         << "[edm]\nmeasure_ms = " << kMeasureMs << "\ndistance = 25.431\n"
         << "[log]\nfile = \\NXSIM.LOG\n";
     return ini.str();
-}
-
-// The 100 bytes of "\VLMIS.OUT": the UTF-16LE line, its terminator, zeros to byte 51, the
-// 0x20 filler to byte 95 and four zeros.
-std::string ResultFileBytes(const std::u16string& line) {
-    std::string bytes(100, '\0');
-    std::fill(bytes.begin() + 52, bytes.begin() + 96, '\x20');
-    std::size_t at = 0;
-    for (char16_t unit : line) {
-        bytes[at++] = static_cast<char>(unit & 0xFF);
-        bytes[at++] = static_cast<char>(unit >> 8);
-    }
-    return bytes;
 }
 
 // Template 102's controls that the user touches, in dialog units (x, y, width, height).
