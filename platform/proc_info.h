@@ -22,16 +22,9 @@ struct ProcStat {
 
 std::optional<ProcStat> ReadProcStat(pid_t pid);
 
-// Every process id in /proc, ascending.
-std::vector<pid_t> ListProcessIds();
-
 // The threads of a process: the main thread (tid == pid) first, then ascending. Empty when
 // the process is gone.
 std::vector<pid_t> ListThreadIds(pid_t pid);
-
-// The file name (without folder) of the program the process runs, as it was started; empty
-// when unknown (a kernel thread, a process of another user, a process that has ended).
-std::string ExecutableName(pid_t pid);
 
 // Reads many processes' files through one open /proc and one buffer, so that a walk over the
 // host's processes costs one open and one read per file and no allocation per process.
@@ -42,10 +35,13 @@ class ProcReader {
     ProcReader(const ProcReader&) = delete;
     ProcReader& operator=(const ProcReader&) = delete;
 
+    // Every process id in /proc, ascending.
     std::vector<pid_t> ProcessIds();
     // The whole of /proc/PID/FILE; the view holds until the next Read.
     std::optional<std::string_view> Read(pid_t pid, const char* file);
     std::optional<ProcStat> Stat(pid_t pid);
+    // The file name (without folder) of the program the process runs, as it was started;
+    // empty when unknown (a kernel thread, a process of another user, one that has ended).
     std::string ExecutableName(pid_t pid);
 
   private:

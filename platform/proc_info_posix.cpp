@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -122,11 +123,15 @@ std::string ProcReader::ExecutableName(pid_t pid) {
 }
 
 std::optional<ProcStat> ReadProcStat(pid_t pid) {
-    return ProcReader().Stat(pid);
-}
-
-std::vector<pid_t> ListProcessIds() {
-    return NumericEntries("/proc");
+    char path[64], text[1024];  // a stat line is a few hundred bytes
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    ssize_t n;
+    while ((n = read(fd.get(), text, sizeof text)) < 0 && errno == EINTR) {
+    }
+    if (n <= 0) return std::nullopt;
+    return ParseProcStat(std::string_view(text, static_cast<std::size_t>(n)));
 }
 
 std::vector<pid_t> ListThreadIds(pid_t pid) {
@@ -136,10 +141,6 @@ std::vector<pid_t> ListThreadIds(pid_t pid) {
     auto main = std::find(tids.begin(), tids.end(), pid);
     if (main != tids.end()) std::rotate(tids.begin(), main, main + 1);
     return tids;
-}
-
-std::string ExecutableName(pid_t pid) {
-    return ProcReader().ExecutableName(pid);
 }
 
 std::optional<std::string> DeviceMembership::RootOf(ProcReader& reader, pid_t pid) {
