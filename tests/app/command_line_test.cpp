@@ -80,7 +80,7 @@ TEST_P(CommandLineTest, ReadsModeYearAndPrefixByPosition) {
     EXPECT_EQ(prefix.str().back(), u'\\');
 }
 
-INSTANTIATE_TEST_SUITE_P(Part, CommandLineTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLineTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<CommandLineCase>& info) {
                              std::string name;
                              for (const char* p = info.param.what; *p; ++p)
