@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ namespace win::detail {
 struct ProcStat {
     char state = '?';  // 'Z' zombie, 'X' dead, others alive
     pid_t parent = 0;
+    long threads = 0;
     std::uint64_t startTime = 0;  // clock ticks after boot: with the pid, names one process
 };
 
@@ -27,7 +29,9 @@ std::optional<ProcStat> ReadProcStat(pid_t pid);
 std::vector<pid_t> ListThreadIds(pid_t pid);
 
 // Reads many processes' files through one open /proc and one buffer, so that a walk over the
-// host's processes costs one open and one read per file and no allocation per process.
+// host's processes costs one open and one read per file and no allocation per process. The
+// buffer grows to the largest file read and is never cleared: a fresh process pays a page fault
+// for each page it touches first, and most files are a page or less.
 class ProcReader {
   public:
     ProcReader();
@@ -46,7 +50,8 @@ class ProcReader {
 
   private:
     DIR* dir_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
 };
 
 // Tells which device each process belongs to, remembering canonical roots per DEVICE_ROOT
@@ -68,8 +73,26 @@ struct DeviceProcess {
     std::string name;  // as ExecutableName
 };
 
-// The live programs whose device root is canonicalRoot, ascending; the calling process is
-// counted when canonicalRoot is its own device root.
+// Steps through the live programs whose device root is canonicalRoot, newest first (in
+// descending process id), reading each process only when the walk reaches it: a search that
+// stops at what it looks for reads only the processes started after it. The calling process is
+// counted when canonicalRoot is its own device root. The process ids are taken when the walk
+// is made; a process that has ended by the time the walk reaches it is left out.
+class DeviceWalk {
+  public:
+    explicit DeviceWalk(std::string canonicalRoot);
+    std::optional<DeviceProcess> Next();
+
+  private:
+    std::string root_;
+    pid_t self_;
+    bool selfBelongs_;
+    ProcReader reader_;
+    DeviceMembership membership_;
+    std::vector<pid_t> pending_;  // ascending: the next is at the back
+};
+
+// The live programs whose device root is canonicalRoot, ascending, as DeviceWalk finds them.
 std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot);
 std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot);
 

@@ -50,13 +50,15 @@ std::optional<ProcStat> ParseProcStat(std::string_view text) {
     const char* p = owned.c_str();
     ProcStat stat;
     stat.state = *p;
-    // Fields after the state: ppid is field 4, starttime field 22 (1-based, state is field 3).
+    // Fields after the state: ppid is field 4, num_threads field 20, starttime field 22
+    // (1-based, state is field 3).
     int field = 3;
     while (*p && field < 22) {
         while (*p && *p != ' ') ++p;
         while (*p == ' ') ++p;
         ++field;
         if (field == 4) stat.parent = static_cast<pid_t>(std::atol(p));
+        if (field == 20) stat.threads = std::atol(p);
     }
     if (field != 22) return std::nullopt;
     stat.startTime = std::strtoull(p, nullptr, 10);
@@ -74,7 +76,7 @@ std::string NameFromExecutablePath(std::string path) {
 
 }  // namespace
 
-ProcReader::ProcReader() : dir_(opendir("/proc")), buffer_(16 * 1024, '\0') {}
+ProcReader::ProcReader() : dir_(opendir("/proc")) {}
 
 ProcReader::~ProcReader() {
     if (dir_) closedir(dir_);
@@ -94,9 +96,15 @@ std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
     if (!fd.valid()) return std::nullopt;
     std::size_t used = 0;
     for (;;) {
-        if (used == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-        const std::size_t room = buffer_.size() - used;
-        ssize_t n = read(fd.get(), buffer_.data() + used, room);
+        if (used == capacity_) {
+            const std::size_t grown = capacity_ ? capacity_ * 2 : 16 * 1024;
+            auto larger = std::make_unique_for_overwrite<char[]>(grown);
+            if (used) std::memcpy(larger.get(), buffer_.get(), used);
+            buffer_ = std::move(larger);
+            capacity_ = grown;
+        }
+        const std::size_t room = capacity_ - used;
+        ssize_t n = read(fd.get(), buffer_.get() + used, room);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
         used += static_cast<std::size_t>(n);
@@ -104,7 +112,7 @@ std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
         // leaves room over has reached their end: no further read is needed to see it.
         if (n == 0 || static_cast<std::size_t>(n) < room) break;
     }
-    return std::string_view(buffer_.data(), used);
+    return std::string_view(buffer_.get(), used);
 }
 
 std::optional<ProcStat> ProcReader::Stat(pid_t pid) {
@@ -170,28 +178,39 @@ std::optional<std::string> DeviceMembership::RootOf(ProcReader& reader, pid_t pi
     return it->second;
 }
 
-std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
-    const pid_t self = getpid();
-    // The environment block in /proc is the one the process started with; a process that
-    // set DEVICE_ROOT itself is judged by the root it actually uses.
-    const bool selfBelongs = DeviceRootHostPath() == canonicalRoot;
-    ProcReader reader;
-    DeviceMembership membership;
-    std::vector<DeviceProcess> out;
-    for (pid_t pid : reader.ProcessIds()) {
-        if (pid == self) {
-            if (!selfBelongs) continue;
+DeviceWalk::DeviceWalk(std::string canonicalRoot)
+    : root_(std::move(canonicalRoot)),
+      self_(getpid()),
+      // The environment block in /proc is the one the process started with; a process that
+      // set DEVICE_ROOT itself is judged by the root it actually uses.
+      selfBelongs_(DeviceRootHostPath() == root_),
+      pending_(reader_.ProcessIds()) {}
+
+std::optional<DeviceProcess> DeviceWalk::Next() {
+    while (!pending_.empty()) {
+        const pid_t pid = pending_.back();
+        pending_.pop_back();
+        if (pid == self_) {
+            if (!selfBelongs_) continue;
         } else {
             // The environment first: most of the host's processes are ruled out by it alone.
-            auto root = membership.RootOf(reader, pid);
-            if (!root || *root != canonicalRoot) continue;
+            auto root = membership_.RootOf(reader_, pid);
+            if (!root || *root != root_) continue;
         }
-        auto stat = reader.Stat(pid);
+        auto stat = reader_.Stat(pid);
         if (!stat || stat->state == 'Z' || stat->state == 'X') continue;
         // Kernel threads have an empty environment but no program: they belong to no device.
-        std::string name = reader.ExecutableName(pid);
-        if (!name.empty()) out.push_back({pid, *stat, std::move(name)});
+        std::string name = reader_.ExecutableName(pid);
+        if (!name.empty()) return DeviceProcess{pid, *stat, std::move(name)};
     }
+    return std::nullopt;
+}
+
+std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
+    DeviceWalk walk(canonicalRoot);
+    std::vector<DeviceProcess> out;
+    while (auto process = walk.Next()) out.push_back(std::move(*process));
+    std::reverse(out.begin(), out.end());
     return out;
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "platform/device.h"
@@ -15,14 +17,6 @@
 
 namespace win {
 namespace {
-
-class Snapshot final : public KernelObject {
-  public:
-    std::vector<PROCESSENTRY32W> processes;
-    std::vector<THREADENTRY32> threads;
-    bool hasProcesses = false, hasThreads = false;
-    std::size_t nextProcess = 0, nextThread = 0;
-};
 
 PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const std::string& name,
                                  std::size_t threadCount) {
@@ -47,18 +41,59 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
     return entry;
 }
 
-// Fills the snapshot from /proc. A process that ends half-way through is left out whole.
-void TakeSnapshot(Snapshot& snapshot) {
-    for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {
-        std::vector<pid_t> tids = detail::ListThreadIds(process.pid);
-        if (tids.empty()) continue;
-        if (snapshot.hasProcesses)
-            snapshot.processes.push_back(
-                MakeProcessEntry(process.pid, process.stat, process.name, tids.size()));
-        if (snapshot.hasThreads)
-            for (pid_t tid : tids) snapshot.threads.push_back(MakeThreadEntry(process.pid, tid));
+// The device's processes, newest first, read from /proc as the caller steps to them: a
+// search that stops at the process it wants never reads the older ones. Entries already
+// stepped over are kept, so a walk started again from its first entry sees the same list.
+class Snapshot final : public KernelObject {
+  public:
+    Snapshot(bool processes, bool threads)
+        : hasProcesses(processes), hasThreads(threads), walk_(DeviceRootHostPath()) {}
+
+    const bool hasProcesses, hasThreads;
+    std::size_t nextProcess = 0, nextThread = 0;
+
+    template <typename Entry>
+    const Entry* At(std::size_t index) {
+        auto& list = ListOf<Entry>();
+        while (index >= list.size() && ReadNextProcess()) {
+        }
+        return index < list.size() ? &list[index] : nullptr;
     }
-}
+
+  private:
+    template <typename Entry>
+    std::vector<Entry>& ListOf() {
+        if constexpr (std::is_same_v<Entry, PROCESSENTRY32W>)
+            return processes_;
+        else
+            return threads_;
+    }
+
+    // Adds the next process of the walk; false when none is left. A process that ends half-way
+    // through is left out whole.
+    bool ReadNextProcess() {
+        for (;;) {
+            std::optional<detail::DeviceProcess> process = walk_.Next();
+            if (!process) return false;
+            std::vector<pid_t> tids;
+            if (hasThreads) {
+                tids = detail::ListThreadIds(process->pid);
+                if (tids.empty()) continue;
+            }
+            const std::size_t threadCount =
+                hasThreads ? tids.size() : static_cast<std::size_t>(process->stat.threads);
+            if (hasProcesses)
+                processes_.push_back(
+                    MakeProcessEntry(process->pid, process->stat, process->name, threadCount));
+            for (pid_t tid : tids) threads_.push_back(MakeThreadEntry(process->pid, tid));
+            return true;
+        }
+    }
+
+    detail::DeviceWalk walk_;
+    std::vector<PROCESSENTRY32W> processes_;
+    std::vector<THREADENTRY32> threads_;
+};
 
 template <typename Entry>
 BOOL Step(HANDLE handle, Entry* entry, bool first) {
@@ -69,20 +104,16 @@ BOOL Step(HANDLE handle, Entry* entry, bool first) {
         return FALSE;
     }
     constexpr bool isProcess = std::is_same_v<Entry, PROCESSENTRY32W>;
-    const auto& list = [&]() -> const std::vector<Entry>& {
-        if constexpr (isProcess)
-            return snapshot->processes;
-        else
-            return snapshot->threads;
-    }();
     std::size_t& next = isProcess ? snapshot->nextProcess : snapshot->nextThread;
     const bool ofKind = isProcess ? snapshot->hasProcesses : snapshot->hasThreads;
     if (first) next = 0;
-    if (!ofKind || next >= list.size()) {
+    const Entry* found = ofKind ? snapshot->template At<Entry>(next) : nullptr;
+    if (!found) {
         SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
     }
-    *entry = list[next++];
+    *entry = *found;
+    ++next;
     return TRUE;
 }
 
@@ -99,11 +130,8 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
-    auto snapshot = std::make_unique<Snapshot>();
-    snapshot->hasProcesses = (flags & TH32CS_SNAPPROCESS) != 0;
-    snapshot->hasThreads = (flags & TH32CS_SNAPTHREAD) != 0;
-    TakeSnapshot(*snapshot);
-    return detail::RegisterHandle(std::move(snapshot));
+    return detail::RegisterHandle(std::make_unique<Snapshot>((flags & TH32CS_SNAPPROCESS) != 0,
+                                                             (flags & TH32CS_SNAPTHREAD) != 0));
 }
 
 BOOL Process32First(HANDLE snapshot, PROCESSENTRY32W* entry) {

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/device.h"
 #include "platform/message.h"
 #include "platform/toolhelp.h"
@@ -99,6 +101,41 @@ INSTANTIATE_TEST_SUITE_P(Names, ProgramCopy, testing::Values("NX.EXE", "nx.exe")
                          [](const auto& info) {
                              return std::string(info.param[0] == 'N' ? "Upper" : "Lower");
                          });
+
+// Processes are listed newest first and read only when the walk reaches them: one that ends
+// after the snapshot is taken but before the walk gets to it is left out, and a walk started
+// again from its first entry sees the same list.
+TEST(Toolhelp, ListsNewestFirstAndLeavesOutWhatEndsBeforeTheWalkReachesIt) {
+    Peer older({"threads", "0"});
+    Peer newer({"threads", "0"});
+    ASSERT_EQ(older.Line(0), "ready");
+    ASSERT_EQ(newer.Line(0), "ready");
+    ASSERT_LT(older.pid(), newer.pid());
+
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    ASSERT_NE(snap, INVALID_HANDLE_VALUE);
+    older.Kill();
+    std::vector<DWORD> processes, again, owners;
+    PROCESSENTRY32W p{};
+    p.dwSize = sizeof p;
+    for (BOOL ok = Process32First(snap, &p); ok; ok = Process32Next(snap, &p))
+        processes.push_back(p.th32ProcessID);
+    for (BOOL ok = Process32First(snap, &p); ok; ok = Process32Next(snap, &p))
+        again.push_back(p.th32ProcessID);
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    for (BOOL ok = Thread32First(snap, &t); ok; ok = Thread32Next(snap, &t))
+        if (owners.empty() || owners.back() != t.th32OwnerProcessID)
+            owners.push_back(t.th32OwnerProcessID);
+    CloseToolhelp32Snapshot(snap);
+
+    EXPECT_TRUE(std::is_sorted(processes.rbegin(), processes.rend()));
+    EXPECT_EQ(processes.front(), static_cast<DWORD>(newer.pid()));
+    EXPECT_EQ(std::count(processes.begin(), processes.end(), static_cast<DWORD>(older.pid())), 0);
+    EXPECT_EQ(std::count(processes.begin(), processes.end(), GetCurrentProcessId()), 1);
+    EXPECT_EQ(again, processes);
+    EXPECT_EQ(owners, processes);
+}
 
 TEST(Toolhelp, RefusesWrongRecordSizesAndTheOtherKind) {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
