@@ -13,7 +13,9 @@ constexpr win::DWORD kPollIntervalMs = 100;
 
 // The data-change message delivered straight to the dialog's window procedure, not through the
 // queue: no message loop runs during an unattended run.
-void DeliverDataChange(CMeasureDlg& dialog) { dialog.WindowProc(g_msgDataChange, 0, 0); }
+void DeliverDataChange(CMeasureDlg& dialog) {
+    dialog.WindowProc(g_msgDataChange, 0, 0);
+}
 
 bool HasUsableDistance(const CMeasureDlg& dialog) {
     return !(dialog.m_strSlopeDistance == u"0.000" || dialog.m_strSlopeDistance.IsEmpty());

@@ -38,4 +38,6 @@ void CString::Format(const char16_t* format, ...) {
     }
 }
 
-void CString::MakeUpper() { win::CharUpperW(text_); }
+void CString::MakeUpper() {
+    win::CharUpperW(text_);
+}

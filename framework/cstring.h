@@ -7,7 +7,7 @@
 #include <string_view>
 
 class CString {
-public:
+  public:
     CString() = default;
     CString(const char16_t* text) : text_(text ? text : u"") {}
     CString(std::u16string_view text) : text_(text) {}
@@ -42,6 +42,6 @@ public:
     friend bool operator==(const CString& a, std::u16string_view b) { return a.text_ == b; }
     friend bool operator==(const CString& a, const char16_t* b) { return a.text_ == b; }
 
-private:
+  private:
     std::u16string text_;
 };

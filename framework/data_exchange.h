@@ -9,7 +9,7 @@
 class CWnd;
 
 class CDataExchange {
-public:
+  public:
     CDataExchange(CWnd* window, win::BOOL saveAndValidate)
         : m_pDlgWnd(window), m_bSaveAndValidate(saveAndValidate) {}
     CWnd* m_pDlgWnd;

@@ -4,7 +4,7 @@
 #include "framework/wnd.h"
 
 class CDialog : public CWnd {
-public:
+  public:
     // Prepares the dialog for the template resource; no window exists yet.
     explicit CDialog(win::UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
@@ -32,7 +32,7 @@ public:
     // The framework's rows: IDOK -> OnOK, IDCANCEL -> OnCancel.
     bool OnCommand(win::WORD notification, win::WORD controlId) override;
 
-protected:
+  protected:
     win::UINT m_nIDHelp;  // the template resource id
     CWnd* m_pParentWnd;
 };

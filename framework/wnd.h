@@ -9,7 +9,7 @@
 class CDataExchange;
 
 class CWnd {
-public:
+  public:
     CWnd() = default;
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
@@ -25,8 +25,7 @@ public:
     virtual win::LRESULT WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
     // What the framework does with a message nobody handled: the platform's default processing.
-    virtual win::LRESULT DefWindowProc(win::UINT message, win::WPARAM wParam,
-                                       win::LPARAM lParam);
+    virtual win::LRESULT DefWindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
     // The message map: handles WM_COMMAND (notification code, control id); true when a row
     // matched. The base has no rows.

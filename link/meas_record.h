@@ -50,7 +50,7 @@ struct MeasRecord {
             bytes[kSlopeDistanceOffset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
     }
 
-private:
+  private:
     std::uint32_t ReadU32(std::size_t at) const {
         return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 |
                std::uint32_t{bytes[at + 2]} << 16 | std::uint32_t{bytes[at + 3]} << 24;

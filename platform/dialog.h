@@ -54,7 +54,7 @@ struct DialogTemplate {
     int fontPointSize = 0;
     DWORD style = 0;
     DWORD exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+    short x = 0, y = 0, cx = 0, cy = 0;           // dialog units
     std::vector<DialogControlTemplate> controls;  // template order: tab order and groups
 };
 

@@ -9,18 +9,18 @@
 namespace win::fault {
 
 enum class Op {
-    ProcessSnapshot,   // CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS)
-    ThreadSnapshot,    // CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD)
-    CreateProcess,     // CreateProcessW
-    RegisterMessage,   // RegisterWindowMessageW
-    CreateSection,     // CreateFileMappingW
-    MapView,           // MapViewOfFile
-    CreateMutex,       // CreateMutexW
-    WaitMutex,         // WaitForSingleObject on a mutex: WAIT_FAILED
-    CreateFile,        // CreateFileW
-    WriteFile,         // WriteFile: ERROR_DISK_FULL after half the bytes
-    CommitFile,        // the flush and rename of CloseHandle
-    PostMessage,       // PostThreadMessageW and PostMessageW
+    ProcessSnapshot,  // CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS)
+    ThreadSnapshot,   // CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD)
+    CreateProcess,    // CreateProcessW
+    RegisterMessage,  // RegisterWindowMessageW
+    CreateSection,    // CreateFileMappingW
+    MapView,          // MapViewOfFile
+    CreateMutex,      // CreateMutexW
+    WaitMutex,        // WaitForSingleObject on a mutex: WAIT_FAILED
+    CreateFile,       // CreateFileW
+    WriteFile,        // WriteFile: ERROR_DISK_FULL after half the bytes
+    CommitFile,       // the flush and rename of CloseHandle
+    PostMessage,      // PostThreadMessageW and PostMessageW
 };
 
 // The n-th call (1-based, counted from now) of op fails; earlier and later calls succeed.

@@ -32,13 +32,15 @@ inline constexpr int IDCANCEL = 2;
 // Every kernel object (file, section, mutex, snapshot, process) is owned through a HANDLE
 // and released by CloseHandle.
 class KernelObject {
-public:
+  public:
     virtual ~KernelObject() = default;
 };
 using HANDLE = KernelObject*;
 
 // The invalid-handle value of the device: a pointer value that is never a live object.
-inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(~std::uintptr_t{0}); }
+inline HANDLE InvalidHandleValue() {
+    return reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+}
 #define INVALID_HANDLE_VALUE (::win::InvalidHandleValue())
 
 // Error codes reported by GetLastError.
@@ -53,11 +55,11 @@ inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_NOT_OWNER = 288;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
-inline constexpr DWORD ERROR_NO_MORE_FILES = 18;           // a walk has no further entry
-inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;         // a named object was opened, not made
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;    // a walk has no further entry
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;  // a named object was opened, not made
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
-inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;     // no such thread, or it has no queue
-inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;      // the target queue is full
+inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;  // no such thread, or it has no queue
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;   // the target queue is full
 
 // The calling thread's last error, set by every API call that fails.
 DWORD GetLastError();

@@ -32,8 +32,12 @@ inline constexpr LPARAM KF_SHIFT_HELD = 0x01000000;
 inline constexpr WPARAM ICON_SMALL = 0;
 inline constexpr WPARAM ICON_BIG = 1;
 
-inline constexpr WORD LOWORD(DWORD v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HIWORD(DWORD v) { return static_cast<WORD>(v >> 16); }
+inline constexpr WORD LOWORD(DWORD v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(DWORD v) {
+    return static_cast<WORD>(v >> 16);
+}
 inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
     return static_cast<WPARAM>(low) | (static_cast<WPARAM>(high) << 16);
 }
