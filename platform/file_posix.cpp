@@ -71,6 +71,26 @@ bool WriteAll(int fd, const char* bytes, std::size_t count, std::size_t& written
     return true;
 }
 
+// Writes the file's contents out to the disk and waits until they are there, before its name
+// moves over the target. On a journaling file system the rename is recorded in a journal
+// commit, and a commit makes the disk's cache durable before it is recorded, so a crash leaves
+// the old target or the new one, each whole (at worst beside the temporary, which the next
+// write removes). What is not waited for is the commit itself, of the file's size and of the
+// rename: after a crash right after a run the old file may still be there. A full flush of the
+// file (and of its folder for the rename) would make every run wait for journal commits, which
+// is most of the time a run spends beyond its pauses.
+bool WriteOut(int fd) {
+    int result;
+    while ((result = sync_file_range(fd, 0, 0,
+                                     SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                         SYNC_FILE_RANGE_WAIT_AFTER)) != 0 &&
+           errno == EINTR) {
+    }
+    // A file system that cannot write a range out on its own is flushed whole instead.
+    if (result != 0 && (errno == ESPIPE || errno == EINVAL || errno == ENOSYS)) result = fsync(fd);
+    return result == 0;
+}
+
 class DeviceFile final : public KernelObject {
   public:
     DeviceFile(UniqueFd lock, UniqueFd temp, std::string folder, std::string target,
@@ -98,19 +118,15 @@ class DeviceFile final : public KernelObject {
         return FALSE;
     }
 
-    // Flushes the temporary and renames it over the target, or discards it when a write
-    // failed or the flush fails. Releases the no-sharing lock either way.
+    // Writes the temporary out to the disk and renames it over the target, or discards it when
+    // a write failed or the write-out fails. Releases the no-sharing lock either way.
     BOOL Commit() {
         bool ok = !failed_ && !fault::ShouldFail(fault::Op::CommitFile);
         DWORD error = failed_ ? ERROR_DISK_FULL : ERROR_GEN_FAILURE;
-        if (ok && fsync(temp_.get()) != 0) ok = false, error = ErrorFromErrno(errno);
+        if (ok && !WriteOut(temp_.get())) ok = false, error = ErrorFromErrno(errno);
         temp_.Reset();
         if (ok && rename(tempPath_.c_str(), target_.c_str()) != 0)
             ok = false, error = ErrorFromErrno(errno);
-        // The folder is not flushed after the rename: the contents are on the disk before the
-        // name moves, so a crash leaves the old file or the new one, each whole (and at worst
-        // the temporary, which the next write removes). Flushing the rename as well would make
-        // every run wait for a second disk write.
         if (!ok) unlink(tempPath_.c_str());
         lock_.Reset();
         if (!ok) SetLastError(error);
