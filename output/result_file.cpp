@@ -80,8 +80,8 @@ bool WriteResultRecord(std::u16string_view devicePath, ResultRecord& record,
         file.Write(record.bytes().data(), static_cast<std::uint32_t>(record.bytes().size()));
         file.Close();
     } catch (const CFileException&) {
-        // The device commits a file only when all its bytes were written and flushed, so the
-        // old file is still whole here.
+        // The device commits a file only when all its bytes were written and are on the disk,
+        // so the old file is still whole here.
         return false;
     }
     return true;

@@ -19,7 +19,7 @@ enum class Op {
     WaitMutex,        // WaitForSingleObject on a mutex: WAIT_FAILED
     CreateFile,       // CreateFileW
     WriteFile,        // WriteFile: ERROR_DISK_FULL after half the bytes
-    CommitFile,       // the flush and rename of CloseHandle
+    CommitFile,       // the write-out and rename of CloseHandle
     PostMessage,      // PostThreadMessageW and PostMessageW
 };
 

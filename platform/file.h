@@ -13,10 +13,10 @@ inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 // sharing) is offered, which is all the device's programs use.
 //
 // The file is replaced whole or not at all: the bytes written go to a temporary file in the
-// same folder, and CloseHandle flushes it to disk and renames it over the old file. Until then
-// readers see the old file (or none). A failed WriteFile, a failed flush or a process that
-// dies before CloseHandle leaves the old file as it was and no temporary file behind (a dead
-// writer's temporary is swept by the next open of the same file).
+// same folder, and CloseHandle writes it out to the disk and renames it over the old file.
+// Until then readers see the old file (or none). A failed WriteFile, a failed write-out or a
+// process that dies before CloseHandle leaves the old file as it was and no temporary file
+// behind (a dead writer's temporary is swept by the next open of the same file).
 //
 // No sharing: while one handle to the file is open (in any process of the device), a second
 // open fails with ERROR_SHARING_VIOLATION. Other failures: ERROR_PATH_NOT_FOUND (no such

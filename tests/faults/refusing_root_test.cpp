@@ -27,7 +27,7 @@ enum class Refusal {
     FolderInTheWay,       // a folder stands where the file would go
     HeldByAnother,        // another program holds the file open (no sharing)
     DiskFullMidWrite,     // NX_FAULTS=WriteFile:1: half the bytes, then a full disk
-    CommitFails,          // NX_FAULTS=CommitFile:1: the flush and rename fail
+    CommitFails,          // NX_FAULTS=CommitFile:1: the write-out and rename fail
     ReadOnlyRoot,         // the root folder cannot take new files at all
 };
 
