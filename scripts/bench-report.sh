@@ -75,7 +75,7 @@ pairs = [
     ("BM_DataChangeRefresh", "time", "BM_LockCopyUnlock", "time", "the dialog's data-change refresh, per lock + copy + unlock"),
     ("BM_PostToReceiveBetweenProcesses", "median_us", "BM_FloorFifoPostBetweenProcesses", "median_us", "the device's post between processes (median), per bare FIFO message"),
     ("BM_NotificationToDisplay", "median_us", "BM_PostToReceiveBetweenProcesses", "median_us", "a notification to the refreshed display (median), per post between processes"),
-    ("BM_WriteResultFile", "time", "BM_FloorFileReplace", "time", "one whole result file, per bare write + flush + rename"),
+    ("BM_WriteResultFile", "time", "BM_FloorFileReplace", "time", "one whole result file, per bare write + write-out + rename"),
 ]
 print(f"Measured {context.get('date', '?')} on {context.get('host_name', '?')}, "
       f"{context.get('num_cpus', '?')} CPUs; load average before {load_before}, after {load_after}.")

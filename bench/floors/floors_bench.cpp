@@ -144,8 +144,8 @@ void BM_FloorFifoPostBetweenProcesses(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorFifoPostBetweenProcesses)->UseRealTime();
 
-// Under /tmp, where the result-file benchmark's device lives, so that both flush to the same
-// disk.
+// Under /tmp, where the result-file benchmark's device lives, so that both write to the same
+// disk. The contents are written out and waited for before the rename, as the device does.
 void BM_FloorFileReplace(benchmark::State& state) {
     ScratchFolder folder;
     const std::string target = folder.path() + "/VLMIS.OUT", temp = target + ".tmp";
@@ -154,7 +154,10 @@ void BM_FloorFileReplace(benchmark::State& state) {
     for (auto _ : state) {
         int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         bool ok = write(fd, bytes, sizeof bytes) == static_cast<ssize_t>(sizeof bytes);
-        ok = fsync(fd) == 0 && ok;
+        ok = sync_file_range(fd, 0, 0,
+                             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                 SYNC_FILE_RANGE_WAIT_AFTER) == 0 &&
+             ok;
         close(fd);
         ok = rename(temp.c_str(), target.c_str()) == 0 && ok;
         if (!ok) state.SkipWithError("the file could not be replaced");
