@@ -2,16 +2,16 @@
 // Internal to the platform layer: what /proc tells about the host's processes. Every reader
 // copes with a process that ends while it is read (it reports nothing for it).
 
-#include <dirent.h>
 #include <sys/types.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/unique_fd.h"
 
 namespace win::detail {
 
@@ -49,22 +49,14 @@ class ProcReader {
     std::string ExecutableName(pid_t pid);
 
   private:
-    DIR* dir_;
+    UniqueFd dir_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
 };
 
-// Tells which device each process belongs to, remembering canonical roots per DEVICE_ROOT
-// value so that a walk resolves each distinct value once.
-class DeviceMembership {
-  public:
-    // The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt
-    // when its environment cannot be read.
-    std::optional<std::string> RootOf(ProcReader& reader, pid_t pid);
-
-  private:
-    std::map<std::string, std::string> canonical_;
-};
+// The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt when
+// its environment cannot be read. Each distinct absolute value is resolved once per process.
+std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid);
 
 // A live (not zombie) program of a device, with what a snapshot tells of it.
 struct DeviceProcess {
@@ -88,7 +80,6 @@ class DeviceWalk {
     pid_t self_;
     bool selfBelongs_;
     ProcReader reader_;
-    DeviceMembership membership_;
     std::vector<pid_t> pending_;  // ascending: the next is at the back
 };
 

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "platform/device.h"
 #include "platform/proc_info.h"
@@ -25,20 +27,31 @@ bool AllDigits(const char* text) {
     return true;
 }
 
-std::vector<pid_t> NumericEntries(DIR* dir) {
+// The numeric entries of the folder open as fd, from its start, ascending. Read straight into
+// a buffer on the stack: a directory stream would allocate (and a fresh process fault in) 32 KiB
+// for the few hundred bytes a process's task folder holds.
+std::vector<pid_t> NumericEntries(int fd) {
     std::vector<pid_t> ids;
-    if (!dir) return ids;
-    while (dirent* entry = readdir(dir))
-        if (AllDigits(entry->d_name)) ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
+    if (fd < 0 || lseek(fd, 0, SEEK_SET) != 0) return ids;
+    alignas(dirent64) char buffer[4096];
+    for (;;) {
+        const ssize_t n = getdents64(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            if (AllDigits(entry->d_name))
+                ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
+            at += entry->d_reclen;
+        }
+    }
     std::sort(ids.begin(), ids.end());
     return ids;
 }
 
 std::vector<pid_t> NumericEntries(const char* folder) {
-    DIR* dir = opendir(folder);
-    std::vector<pid_t> ids = NumericEntries(dir);
-    if (dir) closedir(dir);
-    return ids;
+    UniqueFd fd(open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return NumericEntries(fd.get());
 }
 
 // Parses the text of /proc/PID/stat.
@@ -76,23 +89,19 @@ std::string NameFromExecutablePath(std::string path) {
 
 }  // namespace
 
-ProcReader::ProcReader() : dir_(opendir("/proc")) {}
+ProcReader::ProcReader() : dir_(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
 
-ProcReader::~ProcReader() {
-    if (dir_) closedir(dir_);
-}
+ProcReader::~ProcReader() = default;
 
 std::vector<pid_t> ProcReader::ProcessIds() {
-    if (!dir_) return {};
-    rewinddir(dir_);
-    return NumericEntries(dir_);
+    return NumericEntries(dir_.get());
 }
 
 std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
-    if (!dir_) return std::nullopt;
+    if (!dir_.valid()) return std::nullopt;
     char path[64];
     std::snprintf(path, sizeof path, "%d/%s", static_cast<int>(pid), file);
-    UniqueFd fd(openat(dirfd(dir_), path, O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(openat(dir_.get(), path, O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) return std::nullopt;
     std::size_t used = 0;
     for (;;) {
@@ -122,10 +131,10 @@ std::optional<ProcStat> ProcReader::Stat(pid_t pid) {
 }
 
 std::string ProcReader::ExecutableName(pid_t pid) {
-    if (!dir_) return {};
+    if (!dir_.valid()) return {};
     char path[64], target[PATH_MAX];
     std::snprintf(path, sizeof path, "%d/exe", static_cast<int>(pid));
-    ssize_t n = readlinkat(dirfd(dir_), path, target, sizeof target);
+    ssize_t n = readlinkat(dir_.get(), path, target, sizeof target);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
     return NameFromExecutablePath(std::string(target, static_cast<std::size_t>(n)));
 }
@@ -151,7 +160,26 @@ std::vector<pid_t> ListThreadIds(pid_t pid) {
     return tids;
 }
 
-std::optional<std::string> DeviceMembership::RootOf(ProcReader& reader, pid_t pid) {
+namespace {
+
+// The canonical root that an absolute DEVICE_ROOT value (or none) names, resolved once per
+// process, as this process's own root is: a device folder moved or relinked while its programs
+// run is not followed. This process's own value is known without resolving it again.
+std::string CanonicalRootOf(const std::string& value) {
+    static std::mutex lock;
+    static std::map<std::string, std::string> roots = [] {
+        const char* own = std::getenv("DEVICE_ROOT");
+        return std::map<std::string, std::string>{{own ? own : "", DeviceRootHostPath()}};
+    }();
+    std::lock_guard guard(lock);
+    auto it = roots.find(value);
+    if (it == roots.end()) it = roots.emplace(value, CanonicalDeviceRoot(value)).first;
+    return it->second;
+}
+
+}  // namespace
+
+std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid) {
     auto environment = reader.Read(pid, "environ");
     if (!environment) return std::nullopt;
     std::string_view value;
@@ -172,10 +200,7 @@ std::optional<std::string> DeviceMembership::RootOf(ProcReader& reader, pid_t pi
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof cwd) return std::nullopt;
         return CanonicalDeviceRoot(owned, std::string_view(cwd, static_cast<std::size_t>(n)));
     }
-    const std::string key(value);
-    auto it = canonical_.find(key);
-    if (it == canonical_.end()) it = canonical_.emplace(key, CanonicalDeviceRoot(key)).first;
-    return it->second;
+    return CanonicalRootOf(std::string(value));
 }
 
 DeviceWalk::DeviceWalk(std::string canonicalRoot)
@@ -194,7 +219,7 @@ std::optional<DeviceProcess> DeviceWalk::Next() {
             if (!selfBelongs_) continue;
         } else {
             // The environment first: most of the host's processes are ruled out by it alone.
-            auto root = membership_.RootOf(reader_, pid);
+            auto root = DeviceRootOf(reader_, pid);
             if (!root || *root != root_) continue;
         }
         auto stat = reader_.Stat(pid);
