@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -35,10 +36,13 @@ bool IsPrefixFolder(const std::string& folder, const std::string& path) {
 // Makes (or checks) one level of the runtime folder: a real folder, not a symbolic link,
 // owned by this user and closed to everyone else.
 bool MakePrivateFolder(const std::string& path) {
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid())
-        return false;
+    // Looked at first: it is made once per device and then found by every program.
+    if (lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)) return false;
+        if (lstat(path.c_str(), &st) != 0) return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
     if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
     return true;
 }
