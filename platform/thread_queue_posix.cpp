@@ -152,24 +152,35 @@ bool EnsureOwnQueue() {
 }
 
 BOOL PostToThread(DWORD threadId, const MSG& message) {
-    const std::string folder = RuntimeSubdirectory("queues");
-    if (folder.empty()) {
-        SetLastError(ERROR_INVALID_THREAD_ID);
+    // The queue last posted to by this thread stays open: a program posts its requests to one
+    // thread in a row. A queue whose reader has gone gives EPIPE, and is then opened again by
+    // its name, which a new thread of the same id may have taken.
+    thread_local DWORD lastThread = 0;
+    thread_local UniqueFd lastQueue;
+    for (bool reopened = false;; reopened = true) {
+        if (!lastQueue.valid() || lastThread != threadId || reopened) {
+            lastQueue.Reset();
+            const std::string folder = RuntimeSubdirectory("queues");
+            // Only FIFOs live in the private queue folder. No reader (ENXIO) means the thread
+            // is gone.
+            if (!folder.empty())
+                lastQueue.Reset(
+                    open(QueuePath(folder, threadId).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+            if (!lastQueue.valid()) {
+                SetLastError(ERROR_INVALID_THREAD_ID);
+                return FALSE;
+            }
+            lastThread = threadId;
+        }
+        ssize_t n;
+        do {
+            n = WriteWithoutSigpipe(lastQueue.get(), &message, sizeof message);
+        } while (n < 0 && errno == EINTR);
+        if (n == static_cast<ssize_t>(sizeof message)) return TRUE;
+        if (n < 0 && errno == EPIPE && !reopened) continue;
+        SetLastError(n < 0 && errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    // Only FIFOs live in the private queue folder. No reader (ENXIO) means the thread is gone.
-    UniqueFd fd(open(QueuePath(folder, threadId).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) {
-        SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
-    ssize_t n;
-    do {
-        n = WriteWithoutSigpipe(fd.get(), &message, sizeof message);
-    } while (n < 0 && errno == EINTR);
-    if (n == static_cast<ssize_t>(sizeof message)) return TRUE;
-    SetLastError(n < 0 && errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
-    return FALSE;
 }
 
 }  // namespace detail

@@ -93,6 +93,22 @@ TEST(ThreadQueue, EndsWithItsThread) {
     EXPECT_FALSE(PostThreadMessageW(GetCurrentThreadId(), 5, 0, 0));
 }
 
+// A poster keeps the queue it last posted to open; a queue made again under the same thread id
+// must still get the next post, and not the one that was destroyed.
+TEST(ThreadQueue, APostReachesAQueueMadeAgainForTheSameThread) {
+    const DWORD self = GetCurrentThreadId();
+    ASSERT_GE(GetQueueDescriptor(), 0);
+    ASSERT_TRUE(PostThreadMessageW(self, 11, 0, 0));
+    DestroyThreadQueue();
+    ASSERT_GE(GetQueueDescriptor(), 0);
+    ASSERT_TRUE(PostThreadMessageW(self, 12, 0, 0));
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m));
+    EXPECT_EQ(m.message, 12u);
+    EXPECT_FALSE(PeekMessageW(&m));
+    DestroyThreadQueue();
+}
+
 TEST(WindowTable, BroadcastReachesEveryTopLevelWindowWithItsOwnHandle) {
     Peer first({"window", "First", "1"}), second({"window", "Second", "1"});
     const std::string a = first.Line(0), b = second.Line(0);
