@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "link/protocol.h"
 #include "platform/process.h"
@@ -93,13 +95,21 @@ TEST(NxdeviceTest, PsAndWindowsListTheDevice) {
     SimSession sim("");
     const win::HWND window = win::AddTopLevelWindow(u"Listed Window");
     ASSERT_TRUE(sim.Start());
+    const pid_t newer = StartProcess({"/bin/sleep", "30"}, ToolsDevice());
     ProcessResult ps = Nxdevice({"ps"}, ToolsDevice());
+    KillProcess(newer);
     ASSERT_EQ(ps.exitCode, 0) << ps.err;
     char row[64];
     std::snprintf(row, sizeof row, "%8d %8u  NX.EXE\n", sim.pid(),
                   static_cast<unsigned>(sim.thread()));
     EXPECT_NE(ps.out.find(row), std::string::npos) << ps.out;
     EXPECT_EQ(ps.out.find("nxdevice"), std::string::npos) << ps.out;
+    // Oldest first: stop signals in this order, parents before their children.
+    std::vector<long> ids;
+    std::istringstream rows(ps.out.substr(ps.out.find('\n') + 1));
+    for (std::string line; std::getline(rows, line);) ids.push_back(std::stol(line));
+    EXPECT_GE(ids.size(), 2u) << ps.out;
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end())) << ps.out;
 
     ProcessResult windows = Nxdevice({"windows"}, ToolsDevice());
     ASSERT_EQ(windows.exitCode, 0) << windows.err;
