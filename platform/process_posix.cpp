@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/exec_pointers.h"
 #include "platform/fault.h"
 #include "platform/handle_table.h"
 #include "platform/process.h"
@@ -137,11 +138,7 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     std::vector<std::string> args{hostPath};
     if (commandLine && *commandLine) args.push_back(Utf16ToUtf8(commandLine));
     std::vector<std::string> env = ChildEnvironment();
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = detail::ExecPointers(args), envp = detail::ExecPointers(env);
 
     // The child gets no console: its standard streams are /dev/null. A started program (the
     // measurement program above all) outlives its starter, and holding the starter's output

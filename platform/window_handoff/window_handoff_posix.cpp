@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/exec_pointers.h"
 #include "platform/renderer.h"
 #include "platform/unicode.h"
 
@@ -71,13 +72,6 @@ std::vector<std::string> OwnArguments() {
     return args;
 }
 
-std::vector<char*> PointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (auto& s : strings) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 void Note(const std::string& line) {
     std::string text = line + "\n";
     [[maybe_unused]] ssize_t n = write(STDERR_FILENO, text.data(), text.size());
@@ -90,7 +84,7 @@ void ReplaceWithWindowedTwin() {
     auto twin = ProgramBeside(own, name + kTwinSuffix);
     std::vector<std::string> args = OwnArguments();
     if (twin && !args.empty()) {
-        std::vector<char*> argv = PointersTo(args);
+        std::vector<char*> argv = detail::ExecPointers(args);
         execve(twin->c_str(), argv.data(), environ);
     }
     Note(name + ": the window program " + name + kTwinSuffix +
@@ -117,7 +111,7 @@ class HandoffRenderer final : public Renderer {
                    UINT type) override {
         std::vector<std::string> args{helper_, Utf16ToUtf8(caption), Utf16ToUtf8(text),
                                       std::to_string(type)};
-        std::vector<char*> argv = PointersTo(args);
+        std::vector<char*> argv = detail::ExecPointers(args);
         pid_t pid = -1;
         if (posix_spawn(&pid, helper_.c_str(), nullptr, nullptr, argv.data(), environ) == 0) {
             int status = 0;
