@@ -143,6 +143,14 @@ ssize_t WriteWithoutSigpipe(int fd, const void* bytes, std::size_t count) {
     return n;
 }
 
+// The write end of a thread's queue; none when the thread is gone or has no queue. Only FIFOs
+// live in the private queue folder, and one without a reader (ENXIO) belongs to no thread.
+UniqueFd OpenQueueForPosting(DWORD threadId) {
+    const std::string folder = detail::RuntimeSubdirectory("queues");
+    if (folder.empty()) return {};
+    return UniqueFd(open(QueuePath(folder, threadId).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
 }  // namespace
 
 namespace detail {
@@ -153,31 +161,29 @@ bool EnsureOwnQueue() {
 
 BOOL PostToThread(DWORD threadId, const MSG& message) {
     // The queue last posted to by this thread stays open: a program posts its requests to one
-    // thread in a row. A queue whose reader has gone gives EPIPE, and is then opened again by
-    // its name, which a new thread of the same id may have taken.
+    // thread in a row. A kept queue whose reader has gone gives EPIPE, and is then opened again
+    // by its name, which a new thread of the same id may have taken.
     thread_local DWORD lastThread = 0;
     thread_local UniqueFd lastQueue;
-    for (bool reopened = false;; reopened = true) {
-        if (!lastQueue.valid() || lastThread != threadId || reopened) {
-            lastQueue.Reset();
-            const std::string folder = RuntimeSubdirectory("queues");
-            // Only FIFOs live in the private queue folder. No reader (ENXIO) means the thread
-            // is gone.
-            if (!folder.empty())
-                lastQueue.Reset(
-                    open(QueuePath(folder, threadId).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    bool kept = lastQueue.valid() && lastThread == threadId;
+    for (;;) {
+        if (!kept) {
+            lastThread = threadId;
+            lastQueue = OpenQueueForPosting(threadId);
             if (!lastQueue.valid()) {
                 SetLastError(ERROR_INVALID_THREAD_ID);
                 return FALSE;
             }
-            lastThread = threadId;
         }
         ssize_t n;
         do {
             n = WriteWithoutSigpipe(lastQueue.get(), &message, sizeof message);
         } while (n < 0 && errno == EINTR);
         if (n == static_cast<ssize_t>(sizeof message)) return TRUE;
-        if (n < 0 && errno == EPIPE && !reopened) continue;
+        if (kept && n < 0 && errno == EPIPE) {
+            kept = false;
+            continue;
+        }
         SetLastError(n < 0 && errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
