@@ -5,7 +5,7 @@
 #include "app/unattended_run.h"
 #include "dialog/measure_dlg.h"
 #include "link/meas_link.h"
-#include "platform/renderer.h"
+#include "platform/screen.h"
 
 // Constructed with no application name: the framework names the application after the
 // program file.
@@ -18,9 +18,9 @@ win::BOOL CMeasureApp::InitInstance() {
     g_runMode = ReadRunMode(commandLine);
     g_installPath = ReadInstallPath(commandLine);
     g_firmwareYear = ReadFirmwareYear(commandLine);
-    // Before anything is shared with the measurement program: the process may be replaced by
-    // one that can show the dialog on the display.
-    if (g_runMode == Interactive || g_runMode == VersionQuery) win::PrepareForDialogs();
+    // The dialog and a set-up failure's message box are shown on the screen; the display is
+    // opened only when one of them is about to be.
+    win::ShowWindowsOnScreen();
 
     if (!ConnectMeasSystem()) return win::FALSE;
     if (g_runMode < 0) return win::FALSE;
@@ -38,9 +38,9 @@ win::BOOL CMeasureApp::InitInstance() {
         }
         case AnglesAndDistance:
         case AnglesOnly: {
-            // No message loop runs and nobody looks at the window, so an unattended run never
-            // needs a display: the dialog is kept headless.
-            win::SetRenderer(win::MakeHeadlessRenderer());
+            // No message loop runs and nobody looks at the window, so an unattended run keeps
+            // it off the screen and never touches the display.
+            win::KeepWindowsOffScreen();
             CMeasureDlg dialog;
             RunUnattendedMeasurement(dialog, g_runMode == AnglesAndDistance);
             break;

@@ -36,32 +36,19 @@ class Renderer {
     virtual void WaitForInput(int queueDescriptor) = 0;
 };
 
-// The renderer of this process, chosen on first use: the windowing renderer when it is built
-// in and a display is there, otherwise the headless one.
+// The renderer of this process (platform/screen.h decides which), chosen when it is first
+// needed: the window renderer when windows go on the screen and a display opens, otherwise
+// the headless one.
 Renderer& CurrentRenderer();
 
-// Replaces the renderer (tests; and runs that must never need a display).
+// Tests: this renderer from now on, whatever the program asks of the screen; nullptr gives the
+// choice back.
 void SetRenderer(std::unique_ptr<Renderer> renderer);
+
 std::unique_ptr<Renderer> MakeHeadlessRenderer();
 
-// What a program can do with windows beyond the headless renderer. A program gets it by
-// linking one of the window libraries (platform/window: FLTK in the process; platform/
-// window_handoff: windows handed to programs beside it), which install it before main; a
-// program that links neither shows headless windows only.
-struct WindowSupport {
-    // The windowing renderer, or nullptr when no display is there.
-    std::unique_ptr<Renderer> (*makeRenderer)() = nullptr;
-    // Called once the program knows it will show dialogs, before it has made anything shared
-    // with other processes; may replace the process (same id, arguments and environment) with
-    // a program that can show them. Returns when the process stays as it is.
-    void (*prepareForDialogs)() = nullptr;
-};
-void InstallWindowSupport(const WindowSupport& support);
-
-// The windowing renderer, or nullptr when the program has none or no display is there.
+// The FLTK renderer on the display named by DISPLAY, or nullptr when no display opens. The
+// display is opened by the first call, once per process.
 std::unique_ptr<Renderer> MakeWindowRenderer();
-
-// See WindowSupport::prepareForDialogs; does nothing in a program without window support.
-void PrepareForDialogs();
 
 }  // namespace win

@@ -17,9 +17,6 @@ find_bin() {
     echo "$found"
 }
 nxbridge=$(find_bin nxbridge) nxdevice=$(find_bin nxdevice) vlout=$(find_bin vlout)
-# A static nxbridge keeps its own allocator, which memcheck cannot follow; its twin
-# nxbridge-window is the same program linked dynamically (headless here, as DISPLAY is unset).
-if ! readelf -l "$nxbridge" | grep -q 'program interpreter'; then nxbridge=$(find_bin nxbridge-window); fi
 
 device=$(mktemp -d /tmp/nxbridge-valgrind.XXXXXX)
 logs=$(mktemp -d /tmp/nxbridge-valgrind-logs.XXXXXX)

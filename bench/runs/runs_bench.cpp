@@ -78,32 +78,11 @@ void BM_EmptyProcess(benchmark::State& state) {
     ReportRun(state, {EMPTY_PROCESS_PATH}, device, 0);
 }
 
-void BM_EmptyStaticProcess(benchmark::State& state) {
-    nxtest::TempDevice device;
-    ReportRun(state, {EMPTY_STATIC_PROCESS_PATH}, device, 0);
-}
-
 // "-Gha": the pause, then one copy of the record; the time beyond the pause is overhead.
 void BM_AnglesOnlyRun(benchmark::State& state) {
     RunningDevice device("[record]\nhz_angle = 451234\n");
     ReportRun(state, {NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device(), kPauseSeconds);
 }
-
-#ifdef NXBRIDGE_WINDOW_PATH
-// The same run by the bridge's twin, which has the window libraries in the process: what the
-// bridge would cost if it were linked with its windows.
-void BM_AnglesOnlyRunWindowedTwin(benchmark::State& state) {
-    RunningDevice device("[record]\nhz_angle = 451234\n");
-    ReportRun(state, {NXBRIDGE_WINDOW_PATH, "-Gha0", "\\FlashDisk\\"}, device.device(),
-              kPauseSeconds);
-}
-BENCHMARK(BM_AnglesOnlyRunWindowedTwin)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly(true);
-#endif
 
 // "-Ghd" with a distance ready 250 ms after command 25: the third poll (at 300 ms) sees it, so
 // the design's own waits are the pause and three polls.
@@ -117,12 +96,6 @@ void BM_DistanceRun(benchmark::State& state) {
 
 // One run per repetition, so that the reported median is the median run.
 BENCHMARK(BM_EmptyProcess)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(41)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_EmptyStaticProcess)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)

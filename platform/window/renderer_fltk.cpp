@@ -128,14 +128,11 @@ bool OpenDisplay() {
     return true;
 }
 
-std::unique_ptr<Renderer> MakeFltkRenderer() {
+}  // namespace
+
+std::unique_ptr<Renderer> MakeWindowRenderer() {
     if (!OpenDisplay()) return nullptr;
     return std::make_unique<FltkRenderer>();
 }
-
-// Dialogs are shown by this very process: nothing to prepare.
-[[maybe_unused]] const bool kInstalled = (InstallWindowSupport({&MakeFltkRenderer, nullptr}), true);
-
-}  // namespace
 
 }  // namespace win

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -145,47 +144,6 @@ TEST_F(DialogRunTest, VersionQueryWritesTheFourValuesAndEnds) {
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
     EXPECT_EQ(StandInLog(), Requests());
 }
-
-#ifdef NX_BRIDGE_WINDOW_PATH
-// Under a display, the bridge hands a dialog run to its twin beside it; with no twin there it
-// says so and runs the dialog headless. Either way the run does its work. (The display named
-// here does not exist, so the twin falls back to headless windows too.)
-struct HandOffCase {
-    const char* name;
-    bool twinBeside;
-};
-class WindowHandOffTest : public DialogRunTest, public testing::WithParamInterface<HandOffCase> {};
-
-TEST_P(WindowHandOffTest, VersionQueryRunsWithOrWithoutTheTwin) {
-    LayOut(Scenario());
-    const std::string folder = device_.Path("programs");
-    std::filesystem::create_directory(folder);
-    std::filesystem::copy_file(NX_BRIDGE_PATH, folder + "/nxbridge");
-    if (GetParam().twinBeside)
-        std::filesystem::copy_file(NX_BRIDGE_WINDOW_PATH, folder + "/nxbridge-window");
-    bridge_ = StartProcess({folder + "/nxbridge", "-Ver1", "\\FlashDisk\\"}, device_,
-                           {"DISPLAY=:97"}, device_.Path("bridge.log"));
-    const std::string exe = "/proc/" + std::to_string(bridge_) + "/exe";
-    const bool handedOver = WaitUntil(
-        [&] {
-            std::error_code gone;
-            return std::filesystem::read_symlink(exe, gone).filename() == "nxbridge-window";
-        },
-        1s);
-    EXPECT_EQ(handedOver, GetParam().twinBeside);
-    EXPECT_EQ(WaitBridge(20s), std::optional<int>(0));
-    EXPECT_EQ(ReadFileBytes(device_.Path("VLVER.OUT")),
-              ResultFileBytes(u"2008\u00A7102\u00A7-3\u00A777\u00A7"));
-    const bool noted =
-        ReadFileBytes(device_.Path("bridge.log")).find("cannot be started") != std::string::npos;
-    EXPECT_EQ(noted, !GetParam().twinBeside) << ReadFileBytes(device_.Path("bridge.log"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Twins, WindowHandOffTest,
-                         testing::Values(HandOffCase{"TwinBeside", true},
-                                         HandOffCase{"NoTwin", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-#endif
 
 TEST_F(DialogRunTest, VersionQueryWithoutAnAnswerFor56StaysOpenUntilClosed) {
     LayOut(Scenario("ignore_conf = 56"));

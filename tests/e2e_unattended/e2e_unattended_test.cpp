@@ -1,10 +1,17 @@
 // "-Ghd" and "-Gha" from end to end: the bridge started as the field software starts it, the
 // stand-in installed as NX.EXE, the result read back with vlout.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_device.h"
@@ -116,6 +123,92 @@ TEST_F(UnattendedEndToEnd, AStartedMeasurementProgramDoesNotHoldTheCallersOutput
     EXPECT_LT(run.elapsed, 1500ms + 5000ms);
     EXPECT_EQ(run.err, "");
 }
+
+// An X display on 127.0.0.1 that counts the connections made to it and refuses each at once,
+// so that a program that tries it falls back to running without a display.
+class RecordingDisplay {
+  public:
+    RecordingDisplay() {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // Display N listens on TCP port 6000 + N: the first free one of a range no X server
+        // here uses.
+        for (number_ = 150; number_ < 400; ++number_) {
+            address.sin_port = htons(static_cast<uint16_t>(6000 + number_));
+            if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+        }
+        listen(listener_, 8);
+        watcher_ = std::thread([this] {
+            while (!stop_) {
+                pollfd entry{listener_, POLLIN, 0};
+                if (poll(&entry, 1, 20) <= 0) continue;
+                int connection = accept(listener_, nullptr, nullptr);
+                if (connection < 0) continue;
+                ++connections_;
+                close(connection);
+            }
+        });
+    }
+    ~RecordingDisplay() {
+        stop_ = true;
+        watcher_.join();
+        close(listener_);
+    }
+    std::string name() const { return "DISPLAY=127.0.0.1:" + std::to_string(number_); }
+    int connections() const { return connections_; }
+
+  private:
+    int listener_ = -1;
+    int number_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+    std::thread watcher_;
+};
+
+// Only what is shown on the screen opens the display: a run that shows nothing never connects
+// to it, while a set-up failure's message box and a dialog each try it and, refused, fall back
+// to running without it. The result files are written either way.
+struct DisplayCase {
+    const char* name;
+    const char* mode;
+    bool standIn;            // the stand-in installed, so the set-up succeeds
+    bool touchesDisplay;     // whether the run connects to the display
+    const char* resultFile;  // written by the run, or nullptr
+    const char* err;         // the run's standard error
+};
+void PrintTo(const DisplayCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class DisplayUse : public UnattendedEndToEnd, public testing::WithParamInterface<DisplayCase> {};
+
+TEST_P(DisplayUse, OnlyWhatIsShownOpensTheDisplay) {
+    const DisplayCase& c = GetParam();
+    if (c.standIn) {
+        LayOut(
+            "[record]\nhz_angle = 1\n[edm]\nmeasure_ms = 100\ndistance = 2.5\n"
+            "[params]\np56 = 7\n");
+    }
+    RecordingDisplay display;
+    ProcessResult run =
+        RunProcess({NX_BRIDGE_PATH, c.mode, "\\FlashDisk\\"}, device_, 20s, {display.name()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(display.connections() > 0, c.touchesDisplay) << display.connections();
+    if (c.resultFile) {
+        EXPECT_TRUE(FileExists(device_.Path(c.resultFile))) << run.err;
+    }
+    EXPECT_EQ(run.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, DisplayUse,
+    testing::Values(DisplayCase{"AnglesOnly", "-Gha0", true, false, "VLMIS.OUT", ""},
+                    DisplayCase{"AnglesAndDistance", "-Ghd0", true, false, "VLMIS.OUT", ""},
+                    DisplayCase{"AnglesOnlyFailedSetUp", "-Gha0", false, true, nullptr,
+                                "nxbridge: Nedix meas system error!\n"},
+                    DisplayCase{"VersionQuery", "-Ver0", true, true, "VLVER.OUT", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace nxtest
