@@ -11,11 +11,9 @@
 namespace win::fault {
 namespace {
 
-constexpr std::array<std::string_view, 12> kOpNames = {
-    "ProcessSnapshot", "ThreadSnapshot", "CreateProcess", "RegisterMessage",
-    "CreateSection",   "MapView",        "CreateMutex",   "WaitMutex",
-    "CreateFile",      "WriteFile",      "CommitFile",    "PostMessage",
-};
+#define NX_FAULT_NAME(name) #name,
+constexpr std::array<std::string_view, kOpCount> kOpNames = {NX_FAULT_OPERATIONS(NX_FAULT_NAME)};
+#undef NX_FAULT_NAME
 
 struct Plan {
     long calls = 0;   // calls counted since the plan was armed

@@ -8,20 +8,29 @@
 
 namespace win::fault {
 
-enum class Op {
-    ProcessSnapshot,  // CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS)
-    ThreadSnapshot,   // CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD)
-    CreateProcess,    // CreateProcessW
-    RegisterMessage,  // RegisterWindowMessageW
-    CreateSection,    // CreateFileMappingW
-    MapView,          // MapViewOfFile
-    CreateMutex,      // CreateMutexW
-    WaitMutex,        // WaitForSingleObject on a mutex: WAIT_FAILED
-    CreateFile,       // CreateFileW
-    WriteFile,        // WriteFile: ERROR_DISK_FULL after half the bytes
-    CommitFile,       // the write-out and rename of CloseHandle
-    PostMessage,      // PostThreadMessageW and PostMessageW
-};
+// The operations that can be made to fail, each with the name NX_FAULTS gives it: the one list
+// that both the enumeration and the names are made from.
+#define NX_FAULT_OPERATIONS(X)                                               \
+    X(ProcessSnapshot) /* CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS) */    \
+    X(ThreadSnapshot)  /* CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD) */     \
+    X(CreateProcess)   /* CreateProcessW */                                  \
+    X(RegisterMessage) /* RegisterWindowMessageW */                          \
+    X(CreateSection)   /* CreateFileMappingW */                              \
+    X(MapView)         /* MapViewOfFile */                                   \
+    X(CreateMutex)     /* CreateMutexW */                                    \
+    X(WaitMutex)       /* WaitForSingleObject on a mutex: WAIT_FAILED */     \
+    X(CreateFile)      /* CreateFileW */                                     \
+    X(WriteFile)       /* WriteFile: ERROR_DISK_FULL after half the bytes */ \
+    X(CommitFile)      /* the write-out and rename of CloseHandle */         \
+    X(PostMessage)     /* PostThreadMessageW and PostMessageW */
+
+#define NX_FAULT_ENUMERATOR(name) name,
+enum class Op { NX_FAULT_OPERATIONS(NX_FAULT_ENUMERATOR) };
+#undef NX_FAULT_ENUMERATOR
+
+#define NX_FAULT_ONE(name) +1
+inline constexpr int kOpCount = 0 NX_FAULT_OPERATIONS(NX_FAULT_ONE);
+#undef NX_FAULT_ONE
 
 // The n-th call (1-based, counted from now) of op fails; earlier and later calls succeed.
 void FailNth(Op op, int n);
