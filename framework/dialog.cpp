@@ -1,44 +1,35 @@
 // The framework's dialog: modal runs, modeless creation, the standard OK and cancel.
 #include "framework/dialog.h"
 
-#include "framework/win_app.h"
 #include "platform/dialog.h"
 
-namespace {
-
-// The main window when no application object exists (tools and tests).
-CWnd* g_mainWindowWithoutApp = nullptr;
-
-}  // namespace
-
 CDialog::CDialog(win::UINT templateId, CWnd* parent)
-    : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+    : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
 CDialog::~CDialog() = default;
 
-int CDialog::DoModal() {
-    const win::DialogTemplate* dialog = win::FindDialogResource(static_cast<int>(m_nIDHelp));
-    if (!dialog) return -1;
+bool CDialog::CreateFromTemplate() {
+    const win::DialogTemplate* dialog = win::FindDialogResource(static_cast<int>(m_nIDTemplate));
+    if (!dialog) return false;
     win::HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : 0;
     win::HWND window = win::CreateDialogIndirectW(*dialog, parent, MakeProcedure(this));
-    if (window == 0) return -1;
+    if (window == 0) return false;
     m_hWnd = window;
-    int result = win::RunModalLoop(window);
+    return true;
+}
+
+int CDialog::DoModal() {
+    if (!CreateFromTemplate()) return -1;
+    int result = win::RunModalLoop(m_hWnd);
     // Every modal run ends here, whichever way the dialog was closed; the window is hidden.
     DestroyWindow();
     return result;
 }
 
 win::BOOL CDialog::Create(win::UINT templateId, CWnd* parent) {
-    m_nIDHelp = templateId;
+    m_nIDTemplate = templateId;
     m_pParentWnd = parent;
-    const win::DialogTemplate* dialog = win::FindDialogResource(static_cast<int>(templateId));
-    if (!dialog) return win::FALSE;
-    win::HWND window =
-        win::CreateDialogIndirectW(*dialog, parent ? parent->m_hWnd : 0, MakeProcedure(this));
-    if (window == 0) return win::FALSE;
-    m_hWnd = window;
-    return win::TRUE;
+    return CreateFromTemplate() ? win::TRUE : win::FALSE;
 }
 
 win::BOOL CDialog::OnInitDialog() {
@@ -75,17 +66,4 @@ bool CDialog::OnCommand(win::WORD notification, win::WORD controlId) {
         return true;
     }
     return false;
-}
-
-CWnd* AfxGetMainWnd() {
-    if (CWinApp* app = AfxGetApp()) return app->m_pMainWnd;
-    return g_mainWindowWithoutApp;
-}
-
-void AfxSetMainWnd(CWnd* window) {
-    if (CWinApp* app = AfxGetApp()) {
-        app->m_pMainWnd = window;
-    } else {
-        g_mainWindowWithoutApp = window;
-    }
 }

@@ -33,8 +33,13 @@ class CDialog : public CWnd {
     bool OnCommand(win::WORD notification, win::WORD controlId) override;
 
   protected:
-    win::UINT m_nIDHelp;  // the template resource id
+    win::UINT m_nIDTemplate;  // the dialog template resource the window is made from
     CWnd* m_pParentWnd;
+
+  private:
+    // Makes the window from the template m_nIDTemplate, owned by m_pParentWnd (OnInitDialog
+    // runs); false when there is no such template or no window could be made.
+    bool CreateFromTemplate();
 };
 
 // A message map: rows of (notification, control id, handler) searched in order.
@@ -56,7 +61,3 @@ bool DispatchCommandMap(T& self, const Map& map, win::WORD notification, win::WO
     }
     return false;
 }
-
-// The application's main window, if any (a modal dialog made main window by the shell).
-CWnd* AfxGetMainWnd();
-void AfxSetMainWnd(CWnd* window);

@@ -6,6 +6,7 @@
 namespace {
 
 CWinApp* g_app = nullptr;
+CWnd* g_mainWindowWithoutApp = nullptr;
 
 constexpr win::UINT kIconMask = 0x000000F0;
 constexpr win::UINT kTypeMask = 0x0000000F;
@@ -55,6 +56,19 @@ void CWinApp::InitApplication(std::u16string_view programPath, std::u16string_vi
 
 CWinApp* AfxGetApp() {
     return g_app;
+}
+
+CWnd* AfxGetMainWnd() {
+    if (CWinApp* app = AfxGetApp()) return app->m_pMainWnd;
+    return g_mainWindowWithoutApp;
+}
+
+void AfxSetMainWnd(CWnd* window) {
+    if (CWinApp* app = AfxGetApp()) {
+        app->m_pMainWnd = window;
+    } else {
+        g_mainWindowWithoutApp = window;
+    }
 }
 
 std::u16string AppNameFromProgramPath(std::u16string_view programPath) {

@@ -48,6 +48,11 @@ class CWinApp {
 // The registered application object, or nullptr when none exists.
 CWinApp* AfxGetApp();
 
+// The application's main window, if any (a modal dialog made main window by the shell). Without
+// an application object (tools and tests) the framework keeps it itself.
+CWnd* AfxGetMainWnd();
+void AfxSetMainWnd(CWnd* window);
+
 // The program file's name without folder ('/' or '\') and extension ("/x/nxbridge.exe" ->
 // "nxbridge").
 std::u16string AppNameFromProgramPath(std::u16string_view programPath);

@@ -2,7 +2,7 @@
 #include "framework/wnd.h"
 
 #include "framework/data_exchange.h"
-#include "framework/dialog.h"
+#include "framework/win_app.h"
 #include "platform/dialog.h"
 
 CWnd::~CWnd() {
@@ -36,6 +36,7 @@ bool CWnd::OnCommand(win::WORD /*notification*/, win::WORD /*controlId*/) {
 }
 
 win::BOOL CWnd::UpdateData(win::BOOL saveAndValidate) {
+    if (!win::IsWindow(m_hWnd)) return win::FALSE;
     CDataExchange exchange(this, saveAndValidate);
     DoDataExchange(&exchange);
     return win::TRUE;

@@ -31,7 +31,8 @@ class CWnd {
     // matched. The base has no rows.
     virtual bool OnCommand(win::WORD notification, win::WORD controlId);
 
-    // Data exchange: TRUE towards the members (save), FALSE towards the controls.
+    // Data exchange: TRUE towards the members (save), FALSE towards the controls. FALSE, with
+    // the members and controls untouched, when the object has no window to exchange with.
     win::BOOL UpdateData(win::BOOL saveAndValidate = win::TRUE);
     virtual void DoDataExchange(CDataExchange* exchange);
 

@@ -7,6 +7,7 @@
 
 #include "framework/data_exchange.h"
 #include "framework/dialog.h"
+#include "framework/win_app.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/window_table.h"
@@ -177,6 +178,20 @@ TEST_F(FrameworkDialogTest, ModelessDialogIsListedUntilDestroyed) {
     EXPECT_FALSE(listed());
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(dlg.DestroyWindow());
+}
+
+// Without a window there is nothing to exchange with: the members keep their values.
+TEST_F(FrameworkDialogTest, DataExchangeNeedsAWindow) {
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create(kTestTemplateId));
+    SetDlgItemTextW(dlg.m_hWnd, nxtest::kEdit, u"typed");
+    EXPECT_TRUE(dlg.UpdateData(TRUE));
+    EXPECT_TRUE(dlg.m_strEdit == u"typed");
+    EXPECT_EQ(dlg.m_nRadio, 1);
+    dlg.DestroyWindow();
+    EXPECT_FALSE(dlg.UpdateData(TRUE));
+    EXPECT_TRUE(dlg.m_strEdit == u"typed");
+    EXPECT_EQ(dlg.m_nRadio, 1);
 }
 
 TEST_F(FrameworkDialogTest, MissingTemplateFails) {
