@@ -10,11 +10,6 @@ namespace {
 
 enum AngleUnit : int { kUnitDms = 0, kUnitGon = 1, kUnitMil = 2 };
 
-// The factors are these rounded decimals, not the exact ratios 10000/3240 and 1600/3240: the
-// instrument's texts depend on it (90 degrees is 999999 ten-thousandths of a gon, not 1000000).
-constexpr double kArcSecondsToGon = 3.086419753;  // bits 0x4008B0FCD6E6E83D
-constexpr double kArcSecondsToMil = 0.49382716;   // bits 0x3FDF9ADD3B84E659
-
 constexpr int kSecondsPerDegree = 3600;
 constexpr int kSecondsPerMinute = 60;
 

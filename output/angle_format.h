@@ -7,6 +7,12 @@
 #include "framework/cstring.h"
 #include "link/meas_record.h"
 
+// The factors from arc seconds to the unit integers are these rounded decimals, not the exact
+// ratios 10000/3240 and 1600/3240: the instrument's texts depend on it (90 degrees is 999999
+// ten-thousandths of a gon, not 1000000).
+inline constexpr double kArcSecondsToGon = 3.086419753;
+inline constexpr double kArcSecondsToMil = 0.49382716;
+
 // Arc seconds to the unit integer: unit 1 ten-thousandths of a gon, unit 2 hundredths of a
 // mil (truncated toward zero); any other unit returns the angle unchanged. A gon value beyond
 // the 32-bit range (angles from 695784702 arc seconds up, about the same down) saturates at

@@ -33,8 +33,8 @@ std::u16string Format(std::int32_t angle, int unit, int isVertical) {
 
 TEST(AngleToUnit, FactorsAreTheRoundedDecimalsWithTheirBitPatterns) {
     // The truncated results below depend on these exact doubles.
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(3.086419753), 0x4008B0FCD6E6E83Du);
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(0.49382716), 0x3FDF9ADD3B84E659u);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(kArcSecondsToGon), 0x4008B0FCD6E6E83Du);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(kArcSecondsToMil), 0x3FDF9ADD3B84E659u);
 }
 
 TEST(AngleToUnit, TruncatesTowardZeroAndSaturatesOutsideThe32BitRange) {

@@ -65,18 +65,33 @@ std::string Printf(const char* format, double value) {
     return buffer;
 }
 
-// The unit integer is the product truncated toward zero, or the bound it lies beyond.
+// The unit integer keeps the angle's sign, turns with the angle's sign, and grows by a whole
+// circle (400 gon, 6400 mil) for each circle of the angle, less up to two for the rounded
+// factors and the truncation toward zero, until it saturates at the bounds of 32 bits. Unknown
+// units leave the angle as it is.
 void CheckAngleToUnit(std::int32_t angle, int unit) {
-    std::int32_t v = AngleToUnit(angle, unit);
+    const std::int32_t v = AngleToUnit(angle, unit);
     if (unit != 1 && unit != 2) {
         ASSERT_EQ(v, angle);
         return;
     }
-    long double product = static_cast<long double>(angle) * (unit == 1 ? 3.086419753 : 0.49382716);
-    if (v == kMax && product >= 2147483647.0L) return;
-    if (v == kMin && product <= -2147483648.0L) return;
-    ASSERT_LT(std::fabs(product - v), 1.0L) << "angle " << angle << " unit " << unit;
-    ASSERT_TRUE(v == 0 || (v > 0) == (product > 0)) << "angle " << angle << " unit " << unit;
+    ASSERT_TRUE(v == 0 || (v > 0) == (angle > 0)) << "angle " << angle << " unit " << unit;
+    if (angle != kMin) {
+        const std::int32_t mirrored = AngleToUnit(-angle, unit);
+        const bool bothSaturated =
+            (v == kMax && mirrored == kMin) || (v == kMin && mirrored == kMax);
+        ASSERT_TRUE(bothSaturated || std::int64_t{mirrored} == -std::int64_t{v})
+            << "angle " << angle << " unit " << unit;
+    }
+    constexpr std::int32_t kCircle = 1296000;
+    if (angle <= kMax - kCircle) {
+        const std::int64_t circle = unit == 1 ? 4000000 : 640000;
+        const std::int64_t next = AngleToUnit(angle + kCircle, unit);
+        if (v != kMin && next != kMax) {
+            ASSERT_GE(next - v, circle - 2) << "angle " << angle << " unit " << unit;
+            ASSERT_LE(next - v, circle) << "angle " << angle << " unit " << unit;
+        }
+    }
 }
 
 // Degrees, minutes and seconds read back give the unit integer again.
@@ -99,32 +114,55 @@ void CheckDms(const std::u16string& text, std::int32_t v) {
     ASSERT_EQ(negative ? -value : value, v) << "degrees " << degrees;
 }
 
-// A leading blank, then exactly printf's fixed-point text of the unit value.
-void CheckFixed(const std::u16string& text, const char* format, double expected) {
+// A blank, then a fixed-point number with the given number of decimals; false otherwise.
+bool ReadFixed(const std::u16string& text, int decimals, double& value) {
     std::string ascii;
-    ASSERT_TRUE(ToAscii(text, ascii));
-    ASSERT_EQ(ascii, Printf(format, expected));
+    if (!ToAscii(text, ascii) || ascii.size() < 2 || ascii[0] != ' ') return false;
+    const std::size_t point = ascii.find('.');
+    if (point == std::string::npos ||
+        ascii.size() - point - 1 != static_cast<std::size_t>(decimals))
+        return false;
+    char* end = nullptr;
+    value = std::strtod(ascii.c_str(), &end);
+    return *end == '\0';
 }
 
+// The gon and mil texts are the unit integer in gon or mil, to the last decimal shown (gon:
+// four decimals of ten-thousandths in 2008, of hundred-thousandths in 2009). The zenith form
+// of the same angle adds up with the horizontal one to 100 gon, or 500 gon when that is what
+// keeps it from going below zero.
 void CheckFormatAngle(std::int32_t angle, int unit, int isVertical) {
     CString text(u"previous");
     FormatAngle(angle, text, unit, isVertical);
-    std::int32_t v = AngleToUnit(angle, unit);
+    const std::int32_t v = AngleToUnit(angle, unit);
+    double value = 0;
     switch (unit) {
         case 0:
             CheckDms(text.str(), v);
             break;
         case 1: {
-            double d = v / (g_firmwareYear == 2008 ? 10000.0 : 100000.0);
+            ASSERT_TRUE(ReadFixed(text.str(), 4, value)) << "angle " << angle;
+            const double perGon = g_firmwareYear == 2008 ? 10000.0 : 100000.0;
+            CString horizontal;
+            FormatAngle(angle, horizontal, unit, 0);
+            double h = 0;
+            ASSERT_TRUE(ReadFixed(horizontal.str(), 4, h));
+            ASSERT_LE(std::fabs(h * perGon - v), perGon / 20000 + 1e-6) << "angle " << angle;
             if (isVertical == 1) {
-                d = 100.0 - d;
-                if (d < 0.0) d += 400.0;
+                const double sum = value + h;
+                ASSERT_TRUE(std::fabs(sum - 100) < 2e-4 || std::fabs(sum - 500) < 2e-4)
+                    << "angle " << angle << ": " << value << " and " << h;
+                if (h <= 500 - 1e-4) {
+                    ASSERT_GE(value, -1e-4) << "angle " << angle;
+                }
+            } else {
+                ASSERT_EQ(value, h);
             }
-            CheckFixed(text.str(), " %.4f", d);
             break;
         }
         case 2:
-            CheckFixed(text.str(), " %.2f", v / 100.0);
+            ASSERT_TRUE(ReadFixed(text.str(), 2, value)) << "angle " << angle;
+            ASSERT_LE(std::fabs(value * 100 - v), 0.5 + 1e-6) << "angle " << angle;
             break;
         default:
             ASSERT_EQ(text, u"previous");
