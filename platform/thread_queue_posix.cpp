@@ -160,33 +160,18 @@ bool EnsureOwnQueue() {
 }
 
 BOOL PostToThread(DWORD threadId, const MSG& message) {
-    // The queue last posted to by this thread stays open: a program posts its requests to one
-    // thread in a row. A kept queue whose reader has gone gives EPIPE, and is then opened again
-    // by its name, which a new thread of the same id may have taken.
-    thread_local DWORD lastThread = 0;
-    thread_local UniqueFd lastQueue;
-    bool kept = lastQueue.valid() && lastThread == threadId;
-    for (;;) {
-        if (!kept) {
-            lastThread = threadId;
-            lastQueue = OpenQueueForPosting(threadId);
-            if (!lastQueue.valid()) {
-                SetLastError(ERROR_INVALID_THREAD_ID);
-                return FALSE;
-            }
-        }
-        ssize_t n;
-        do {
-            n = WriteWithoutSigpipe(lastQueue.get(), &message, sizeof message);
-        } while (n < 0 && errno == EINTR);
-        if (n == static_cast<ssize_t>(sizeof message)) return TRUE;
-        if (kept && n < 0 && errno == EPIPE) {
-            kept = false;
-            continue;
-        }
-        SetLastError(n < 0 && errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
+    UniqueFd queue = OpenQueueForPosting(threadId);
+    if (!queue.valid()) {
+        SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
+    ssize_t n;
+    do {
+        n = WriteWithoutSigpipe(queue.get(), &message, sizeof message);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof message)) return TRUE;
+    SetLastError(n < 0 && errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
+    return FALSE;
 }
 
 }  // namespace detail
