@@ -41,8 +41,6 @@ BOOL CloseHandle(HANDLE handle) {
         }
         object = *it;
         table.live.erase(it);
-        // Before the object goes, so no thread trusts a remembered lookup of it afterwards.
-        detail::g_closeGeneration.fetch_add(1, std::memory_order_acq_rel);
     }
     // The destructor does the object's closing work (a file commits its bytes here).
     delete object;
