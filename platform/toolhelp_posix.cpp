@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -41,56 +40,44 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
     return entry;
 }
 
-// The device's processes, newest first, read from /proc as the caller steps to them: a
-// search that stops at the process it wants never reads the older ones. Entries already
-// stepped over are kept, so a walk started again from its first entry sees the same list.
+// The device's processes (and their threads), oldest first, as /proc shows them when the
+// snapshot is taken. A process that ends half-way through being read is left out whole.
 class Snapshot final : public KernelObject {
   public:
-    Snapshot(bool processes, bool threads)
-        : hasProcesses(processes), hasThreads(threads), walk_(DeviceRootHostPath()) {}
+    Snapshot(bool processes, bool threads) : hasProcesses(processes), hasThreads(threads) {
+        for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {
+            std::vector<pid_t> tids;
+            if (hasThreads) {
+                tids = detail::ListThreadIds(process.pid);
+                if (tids.empty()) continue;
+            }
+            const std::size_t threadCount =
+                hasThreads ? tids.size() : static_cast<std::size_t>(process.stat.threads);
+            if (hasProcesses)
+                processes_.push_back(
+                    MakeProcessEntry(process.pid, process.stat, process.name, threadCount));
+            for (pid_t tid : tids) threads_.push_back(MakeThreadEntry(process.pid, tid));
+        }
+    }
 
     const bool hasProcesses, hasThreads;
     std::size_t nextProcess = 0, nextThread = 0;
 
     template <typename Entry>
-    const Entry* At(std::size_t index) {
-        auto& list = ListOf<Entry>();
-        while (index >= list.size() && ReadNextProcess()) {
-        }
+    const Entry* At(std::size_t index) const {
+        const auto& list = ListOf<Entry>();
         return index < list.size() ? &list[index] : nullptr;
     }
 
   private:
     template <typename Entry>
-    std::vector<Entry>& ListOf() {
+    const std::vector<Entry>& ListOf() const {
         if constexpr (std::is_same_v<Entry, PROCESSENTRY32W>)
             return processes_;
         else
             return threads_;
     }
 
-    // Adds the next process of the walk; false when none is left. A process that ends half-way
-    // through is left out whole.
-    bool ReadNextProcess() {
-        for (;;) {
-            std::optional<detail::DeviceProcess> process = walk_.Next();
-            if (!process) return false;
-            std::vector<pid_t> tids;
-            if (hasThreads) {
-                tids = detail::ListThreadIds(process->pid);
-                if (tids.empty()) continue;
-            }
-            const std::size_t threadCount =
-                hasThreads ? tids.size() : static_cast<std::size_t>(process->stat.threads);
-            if (hasProcesses)
-                processes_.push_back(
-                    MakeProcessEntry(process->pid, process->stat, process->name, threadCount));
-            for (pid_t tid : tids) threads_.push_back(MakeThreadEntry(process->pid, tid));
-            return true;
-        }
-    }
-
-    detail::DeviceWalk walk_;
     std::vector<PROCESSENTRY32W> processes_;
     std::vector<THREADENTRY32> threads_;
 };

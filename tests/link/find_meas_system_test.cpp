@@ -46,9 +46,9 @@ INSTANTIATE_TEST_SUITE_P(Names, ProcessNameTest, testing::ValuesIn(kNames),
 TEST_F(LinkTest, OfTwoRunningTheFirstListedIsTaken) {
     pid_t first = Start("a/NX.EXE");
     pid_t second = Start("b/nx.exe");
-    ASSERT_LT(first, second);  // the platform lists processes newest (highest id) first
+    ASSERT_LT(first, second);  // the platform lists processes oldest (lowest id) first
     ASSERT_TRUE(FindMeasSystemThread());
-    EXPECT_EQ(OwnerOfThread(g_measThreadId), static_cast<win::DWORD>(second));
+    EXPECT_EQ(OwnerOfThread(g_measThreadId), static_cast<win::DWORD>(first));
 }
 
 TEST_F(LinkTest, LaunchesFromThePrefixWhenNoneRunsAndPausesOnce) {

@@ -102,16 +102,17 @@ INSTANTIATE_TEST_SUITE_P(Names, ProgramCopy, testing::Values("NX.EXE", "nx.exe")
                              return std::string(info.param[0] == 'N' ? "Upper" : "Lower");
                          });
 
-// Processes are listed newest first and read only when the walk reaches them: one that ends
-// after the snapshot is taken but before the walk gets to it is left out, and a walk started
-// again from its first entry sees the same list.
-TEST(Toolhelp, ListsNewestFirstAndLeavesOutWhatEndsBeforeTheWalkReachesIt) {
+// Processes are listed oldest first as they were when the snapshot was taken: one that ends
+// afterwards is still listed, one that ended before is not, and a walk started again from its
+// first entry sees the same list.
+TEST(Toolhelp, ListsOldestFirstAsTheyWereWhenTheSnapshotWasTaken) {
     Peer older({"threads", "0"});
     Peer newer({"threads", "0"});
     ASSERT_EQ(older.Line(0), "ready");
     ASSERT_EQ(newer.Line(0), "ready");
     ASSERT_LT(older.pid(), newer.pid());
 
+    newer.Kill();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
     ASSERT_NE(snap, INVALID_HANDLE_VALUE);
     older.Kill();
@@ -129,9 +130,9 @@ TEST(Toolhelp, ListsNewestFirstAndLeavesOutWhatEndsBeforeTheWalkReachesIt) {
             owners.push_back(t.th32OwnerProcessID);
     CloseToolhelp32Snapshot(snap);
 
-    EXPECT_TRUE(std::is_sorted(processes.rbegin(), processes.rend()));
-    EXPECT_EQ(processes.front(), static_cast<DWORD>(newer.pid()));
-    EXPECT_EQ(std::count(processes.begin(), processes.end(), static_cast<DWORD>(older.pid())), 0);
+    EXPECT_TRUE(std::is_sorted(processes.begin(), processes.end()));
+    EXPECT_EQ(std::count(processes.begin(), processes.end(), static_cast<DWORD>(older.pid())), 1);
+    EXPECT_EQ(std::count(processes.begin(), processes.end(), static_cast<DWORD>(newer.pid())), 0);
     EXPECT_EQ(std::count(processes.begin(), processes.end(), GetCurrentProcessId()), 1);
     EXPECT_EQ(again, processes);
     EXPECT_EQ(owners, processes);
