@@ -55,7 +55,7 @@ class ProcReader {
 };
 
 // The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt when
-// its environment cannot be read. Each distinct absolute value is resolved once per process.
+// its environment cannot be read.
 std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid);
 
 // A live (not zombie) program of a device, with what a snapshot tells of it.

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 
 #include "platform/device.h"
 #include "platform/proc_info.h"
@@ -27,31 +25,15 @@ bool AllDigits(const char* text) {
     return true;
 }
 
-// The numeric entries of the folder open as fd, from its start, ascending. Read straight into
-// a buffer on the stack: a directory stream would allocate (and a fresh process fault in) 32 KiB
-// for the few hundred bytes a process's task folder holds.
-std::vector<pid_t> NumericEntries(int fd) {
+// The numeric entries of a folder, ascending.
+std::vector<pid_t> NumericEntries(DIR* dir) {
     std::vector<pid_t> ids;
-    if (fd < 0 || lseek(fd, 0, SEEK_SET) != 0) return ids;
-    alignas(dirent64) char buffer[4096];
-    for (;;) {
-        const ssize_t n = getdents64(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            if (AllDigits(entry->d_name))
-                ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
-            at += entry->d_reclen;
-        }
-    }
+    if (!dir) return ids;
+    while (const dirent* entry = readdir(dir))
+        if (AllDigits(entry->d_name)) ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
+    closedir(dir);
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-std::vector<pid_t> NumericEntries(const char* folder) {
-    UniqueFd fd(open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return NumericEntries(fd.get());
 }
 
 // Parses the text of /proc/PID/stat.
@@ -94,7 +76,7 @@ ProcReader::ProcReader() : dir_(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC
 ProcReader::~ProcReader() = default;
 
 std::vector<pid_t> ProcReader::ProcessIds() {
-    return NumericEntries(dir_.get());
+    return NumericEntries(opendir("/proc"));
 }
 
 std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
@@ -154,7 +136,7 @@ std::optional<ProcStat> ReadProcStat(pid_t pid) {
 std::vector<pid_t> ListThreadIds(pid_t pid) {
     char folder[64];
     std::snprintf(folder, sizeof folder, "/proc/%d/task", static_cast<int>(pid));
-    std::vector<pid_t> tids = NumericEntries(folder);
+    std::vector<pid_t> tids = NumericEntries(opendir(folder));
     auto main = std::find(tids.begin(), tids.end(), pid);
     if (main != tids.end()) std::rotate(tids.begin(), main, main + 1);
     return tids;
@@ -162,19 +144,13 @@ std::vector<pid_t> ListThreadIds(pid_t pid) {
 
 namespace {
 
-// The canonical root that an absolute DEVICE_ROOT value (or none) names, resolved once per
-// process, as this process's own root is: a device folder moved or relinked while its programs
-// run is not followed. This process's own value is known without resolving it again.
+// The canonical root that an absolute DEVICE_ROOT value (or none) names. This process's own
+// value is its root as it resolved it at start, so that a device folder moved or relinked
+// while its programs run is not followed.
 std::string CanonicalRootOf(const std::string& value) {
-    static std::mutex lock;
-    static std::map<std::string, std::string> roots = [] {
-        const char* own = std::getenv("DEVICE_ROOT");
-        return std::map<std::string, std::string>{{own ? own : "", DeviceRootHostPath()}};
-    }();
-    std::lock_guard guard(lock);
-    auto it = roots.find(value);
-    if (it == roots.end()) it = roots.emplace(value, CanonicalDeviceRoot(value)).first;
-    return it->second;
+    const char* own = std::getenv("DEVICE_ROOT");
+    if (value == (own ? own : "")) return DeviceRootHostPath();
+    return CanonicalDeviceRoot(value);
 }
 
 }  // namespace
