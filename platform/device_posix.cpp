@@ -37,11 +37,8 @@ bool IsPrefixFolder(const std::string& folder, const std::string& path) {
 // owned by this user and closed to everyone else.
 bool MakePrivateFolder(const std::string& path) {
     struct stat st {};
-    // Looked at first: it is made once per device and then found by every program.
-    if (lstat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)) return false;
-        if (lstat(path.c_str(), &st) != 0) return false;
-    }
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (lstat(path.c_str(), &st) != 0) return false;
     if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
     if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
     return true;
