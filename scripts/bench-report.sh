@@ -64,11 +64,9 @@ def show(ns):
 
 # (figure, counter, floor, counter, what the ratio says)
 pairs = [
-    ("BM_AnglesOnlyRun", "time", "BM_EmptyStaticProcess", "time", "a \"-Gha\" run beyond its 1.5 s pause, per empty static process"),
-    ("BM_DistanceRun", "time", "BM_EmptyStaticProcess", "time", "a \"-Ghd\" run beyond its pause and polls, per empty static process"),
-    ("BM_AnglesOnlyRunWindowedTwin", "time", "BM_AnglesOnlyRun", "time", "the same \"-Gha\" run with the window libraries in the process, per static bridge"),
-    ("BM_AnglesOnlyRun", "max_rss_KiB", "BM_EmptyStaticProcess", "max_rss_KiB", "peak memory (KiB) of a \"-Gha\" run, per empty static process"),
-    ("BM_AnglesOnlyRunWindowedTwin", "max_rss_KiB", "BM_AnglesOnlyRun", "max_rss_KiB", "peak memory (KiB) with the window libraries, per static bridge"),
+    ("BM_AnglesOnlyRun", "time", "BM_EmptyProcess", "time", "a \"-Gha\" run beyond its 1.5 s pause, per empty process (bound: 12 ms)"),
+    ("BM_DistanceRun", "time", "BM_EmptyProcess", "time", "a \"-Ghd\" run beyond its pause and polls, per empty process"),
+    ("BM_AnglesOnlyRun", "max_rss_KiB", "BM_EmptyProcess", "max_rss_KiB", "peak memory (KiB) of a \"-Gha\" run, per empty process (bound: 8 MB)"),
     ("BM_BridgeDialogMappedBeyondPause", "time", "BM_EmptyFltkWindowMapped", "time", "\"-Nor\" start to mapped dialog beyond the pause, per empty FLTK window"),
     ("BM_LockCopyUnlock", "time", "BM_FloorMutexCopy", "time", "the device's lock + copy 120 bytes + unlock, per bare pthread mutex"),
     ("BM_LockCopyUnlockWhileAnotherProcessRewrites", "time", "BM_LockCopyUnlock", "time", "the copy while another process rewrites, per uncontended copy"),
