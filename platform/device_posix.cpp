@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/folder_entries.h"
 #include "platform/runtime_folder.h"
 #include "platform/unicode.h"
 
@@ -42,7 +43,10 @@ bool MakePrivateFolder(const std::string& path) {
         if (errno != ENOENT || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)) return false;
         if (lstat(path.c_str(), &st) != 0) return false;
     }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        errno = EACCES;
+        return false;
+    }
     if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
     return true;
 }
@@ -72,21 +76,14 @@ std::string MatchEntry(const std::string& folder, const std::string& name, bool&
     struct stat st {};
     exists = lstat(JoinPath(folder, name).c_str(), &st) == 0;
     if (exists) return name;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return name;
     const std::u16string wanted = Utf8ToUtf16(name);
-    std::string found = name;
-    while (dirent* entry = readdir(dir)) {
-        std::string_view candidate(entry->d_name);
-        if (candidate == "." || candidate == "..") continue;
+    for (std::string& candidate : detail::FolderEntries(folder)) {
         if (EqualsIgnoreCase(Utf8ToUtf16(candidate), wanted)) {
-            found = candidate;
             exists = true;
-            break;
+            return candidate;
         }
     }
-    closedir(dir);
-    return found;
+    return name;
 }
 
 // An absolute path with "." and ".." taken away and its slashes single, by the text alone
@@ -112,6 +109,18 @@ std::string NormalizeAbsolutePath(std::string_view path) {
 }  // namespace
 
 namespace detail {
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
+}
 
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory) {
     std::string path = value.empty() ? std::string("/") : std::string(value);
@@ -139,7 +148,10 @@ std::string RuntimeSubdirectory(std::string_view name) {
     std::lock_guard guard(lock);
     if (auto it = made.find(name); it != made.end()) return it->second;
     const std::string& runtime = RuntimeDirectory();
-    if (runtime.empty()) return {};
+    if (runtime.empty()) {
+        errno = EACCES;
+        return {};
+    }
     std::string path = JoinPath(runtime, name);
     if (!MakePrivateFolder(path)) return {};
     made.emplace(std::string(name), path);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/device.h"
+#include "platform/error_code.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/handle_table.h"
@@ -22,20 +23,7 @@ namespace {
 
 using detail::UniqueFd;
 
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return ERROR_PATH_NOT_FOUND;
-        case ENOSPC:
-        case EDQUOT:
-            return ERROR_DISK_FULL;
-        case ENOMEM:
-            return ERROR_NOT_ENOUGH_MEMORY;
-        default:
-            return ERROR_ACCESS_DENIED;
-    }
-}
+using detail::ErrorFromErrno;
 
 std::string TempPrefix(const std::string& name) {
     return "." + name + ".nxtmp.";
@@ -169,17 +157,17 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     // No sharing: an exclusive lock on a lock file kept for the target in the runtime folder.
     // The target itself cannot carry the lock, as it is replaced by a rename on commit.
     const std::string locks = detail::RuntimeSubdirectory("locks");
-    if (locks.empty()) return Fail(ERROR_ACCESS_DENIED);
+    if (locks.empty()) return Fail(ErrorFromErrno(errno));
     // Keyed by the path without regard to letter case: "\A.OUT" and "\a.out" are one file
     // even before it exists.
     std::u16string key = Utf8ToUtf16(target);
     CharUpperW(key);
     const std::string lockPath = locks + "/" + detail::Hex64(detail::StableHash(Utf16ToUtf8(key)));
     UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!lock.valid()) return Fail(ERROR_ACCESS_DENIED);
+    if (!lock.valid()) return Fail(ErrorFromErrno(errno));
     while (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
-        return Fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+        return Fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
     }
 
     SweepTemporaries(folder, name);

@@ -24,6 +24,11 @@ struct ProcStat {
 
 std::optional<ProcStat> ReadProcStat(pid_t pid);
 
+// True while the process or thread with this id runs: it exists and has not ended (a zombie has
+// ended). With startTime, only the one that started then counts, not a later one that was given
+// the same id. The one test of liveness for everything that dead programs leave behind.
+bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime = std::nullopt);
+
 // The threads of a process: the main thread (tid == pid) first, then ascending. Empty when
 // the process is gone.
 std::vector<pid_t> ListThreadIds(pid_t pid);

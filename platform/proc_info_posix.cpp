@@ -151,6 +151,13 @@ std::optional<ProcStat> ReadProcStat(pid_t pid) {
     return ParseProcStat(std::string_view(text, static_cast<std::size_t>(n)));
 }
 
+bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime) {
+    if (id <= 0) return false;
+    auto stat = ReadProcStat(id);
+    return stat && stat->state != 'Z' && stat->state != 'X' &&
+           (!startTime || stat->startTime == *startTime);
+}
+
 std::vector<pid_t> ListThreadIds(pid_t pid) {
     char folder[64];
     std::snprintf(folder, sizeof folder, "/proc/%d/task", static_cast<int>(pid));

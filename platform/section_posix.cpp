@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/error_code.h"
 #include "platform/fault.h"
 #include "platform/handle_table.h"
 #include "platform/runtime_folder.h"
@@ -80,7 +81,7 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
         fd.Reset(memfd_create("nxsection", MFD_CLOEXEC));
     } else {
         const std::string folder = detail::RuntimeSubdirectory("sections");
-        if (folder.empty()) return Fail(ERROR_ACCESS_DENIED);
+        if (folder.empty()) return Fail(detail::ErrorFromErrno(errno));
         const std::string path = folder + "/" + detail::ObjectFileName(name);
         fd.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd.valid() && errno == EEXIST) {
@@ -88,8 +89,8 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
             fd.Reset(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
         }
     }
-    if (!fd.valid()) return Fail(ERROR_ACCESS_DENIED);
-    if (!GrowTo(fd.get(), static_cast<off_t>(size))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (!fd.valid() || !GrowTo(fd.get(), static_cast<off_t>(size)))
+        return Fail(detail::ErrorFromErrno(errno));
     HANDLE handle = detail::RegisterHandle(std::make_unique<Section>(std::move(fd)));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -102,7 +103,7 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     const std::uint64_t offset = (std::uint64_t{offsetHigh} << 32) | offsetLow;
     const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     struct stat st {};
-    if (fstat(object->fd(), &st) != 0) return Fail(ERROR_GEN_FAILURE);
+    if (fstat(object->fd(), &st) != 0) return Fail(detail::ErrorFromErrno(errno));
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if ((desiredAccess & FILE_MAP_ALL_ACCESS) == 0 || offset % page != 0 || offset >= size ||
         bytesToMap > size - offset)
@@ -111,7 +112,7 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     const std::size_t length = bytesToMap ? bytesToMap : static_cast<std::size_t>(size - offset);
     void* view = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, object->fd(),
                       static_cast<off_t>(offset));
-    if (view == MAP_FAILED) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (view == MAP_FAILED) return Fail(detail::ErrorFromErrno(errno));
     Views& views = AllViews();
     std::lock_guard guard(views.lock);
     views.lengths[view] = length;
