@@ -49,6 +49,9 @@ class ProcReader {
     // The whole of /proc/PID/FILE; the view holds until the next Read.
     std::optional<std::string_view> Read(pid_t pid, const char* file);
     std::optional<ProcStat> Stat(pid_t pid);
+    // True when the process runs as the given user: both its real and its effective user id
+    // are that user's.
+    bool RunsAs(pid_t pid, uid_t user);
     // The file name (without folder) of the program the process runs, as it was started;
     // empty when unknown (a kernel thread, a process of another user, one that has ended).
     std::string ExecutableName(pid_t pid);
@@ -72,7 +75,9 @@ struct DeviceProcess {
 
 // Steps through the live programs whose device root is canonicalRoot, newest first (in
 // descending process id), reading each process only when the walk reaches it: a search that
-// stops at what it looks for reads only the processes started after it. The calling process is
+// stops at what it looks for reads only the processes started after it. Only the programs of
+// the caller's own user (its effective user id) count, whatever the caller's privileges: another
+// user's program started with the same root is never the device's. The calling process is
 // counted when canonicalRoot is its own device root. The process ids are taken when the walk
 // is made; a process that has ended by the time the walk reaches it is left out.
 class DeviceWalk {
@@ -83,6 +88,7 @@ class DeviceWalk {
   private:
     std::string root_;
     pid_t self_;
+    uid_t user_;
     bool selfBelongs_;
     ProcReader reader_;
     std::vector<pid_t> pending_;  // ascending: the next is at the back

@@ -46,9 +46,11 @@ static_assert(sizeof(THREADENTRY32) == 36);
 
 // Takes a snapshot of the device's processes (TH32CS_SNAPPROCESS) or of their threads
 // (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes started with this
-// device root are listed, newest first (in descending process id); a process's threads are
-// listed main thread first. The process ids are taken here, and each process is read when the
-// walk first reaches it: one that has ended by then, or a zombie, is left out.
+// device root are listed, and only those of the caller's own user, whatever its privileges
+// (another user's are never the device's), newest first (in descending process id); a
+// process's threads are listed main thread first. The process ids are taken here, and each
+// process is read when the walk first reaches it: one that has ended by then, or a zombie, is
+// left out.
 // Returns INVALID_HANDLE_VALUE on failure.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
 

@@ -123,19 +123,41 @@ bool FaultDevice::Click(int controlId) const {
                .exitCode == 0;
 }
 
-std::uint32_t FaultDevice::StandInThreadId() const {
-    nxtest::ProcessResult ps = nxtest::RunProcess({NXDEVICE_PATH, "ps"}, device_);
+namespace {
+
+struct ListedProcess {
+    pid_t pid;
+    std::uint32_t thread;
+};
+
+// The lines of "nxdevice ps" that name NX.EXE.
+std::vector<ListedProcess> ListedMeasPrograms(const nxtest::TempDevice& device) {
+    nxtest::ProcessResult ps = nxtest::RunProcess({NXDEVICE_PATH, "ps"}, device);
     std::istringstream lines(ps.out);
     std::string line;
     std::getline(lines, line);  // the heading
+    std::vector<ListedProcess> listed;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         unsigned long pid = 0, thread = 0;
         std::string name;
         if (fields >> pid >> thread >> name && name == "NX.EXE")
-            return static_cast<std::uint32_t>(thread);
+            listed.push_back({static_cast<pid_t>(pid), static_cast<std::uint32_t>(thread)});
     }
-    return 0;
+    return listed;
+}
+
+}  // namespace
+
+std::uint32_t FaultDevice::StandInThreadId() const {
+    std::vector<ListedProcess> listed = ListedMeasPrograms(device_);
+    return listed.empty() ? 0 : listed.front().thread;
+}
+
+std::vector<pid_t> FaultDevice::MeasProgramIds() const {
+    std::vector<pid_t> ids;
+    for (const ListedProcess& process : ListedMeasPrograms(device_)) ids.push_back(process.pid);
+    return ids;
 }
 
 bool FaultDevice::HasWindow() const {
