@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -224,6 +225,24 @@ TEST(Section, ASecondOpenerSeesTheBytesAndAReopenNeverClearsThem) {
     EXPECT_EQ(std::string(view, 5), "again");
     UnmapViewOfFile(view);
     CloseHandle(s);
+}
+
+// Another program of the user cuts the section's file short under a live view: the view keeps
+// working instead of ending the process with SIGBUS. The bytes lost read as zeros, and what is
+// written to the view reaches the file again.
+TEST(Section, AViewOutlivesItsFileCutShort) {
+    HANDLE s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"CUT");
+    auto* view = static_cast<char*>(MapViewOfFile(s, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    std::memcpy(view, "before", 6);
+    const std::string file = RuntimeDirectory() + "/sections/CUT";
+    ASSERT_EQ(truncate(file.c_str(), 0), 0);
+    EXPECT_EQ(std::string(view, 6), std::string(6, '\0'));
+    std::memcpy(view + 114, "after", 6);
+    EXPECT_EQ(std::filesystem::file_size(file), 120u);
+    EXPECT_EQ(nxtest::ReadFileBytes(file).substr(114), std::string("after", 6));
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(s));
 }
 
 TEST(Section, RefusesWhatTheDeviceDoesNotOffer) {
