@@ -2,6 +2,7 @@
 // process descriptor.
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -107,6 +108,21 @@ std::vector<std::string> ChildEnvironment() {
     return env;
 }
 
+// posix_spawn returns once the child has its new program, but the kernel sets up the child's
+// environment, by which the device's walks know their processes, only a moment later. Waiting
+// for it here (a few microseconds, at most a second) means that a walk made after
+// CreateProcessW has returned lists the new process, as on the device: a bridge that finds no
+// measurement program right after another one started it would start a second.
+void WaitUntilWalksSee(pid_t pid) {
+    detail::ProcReader reader;
+    const timespec deadline = detail::MonotonicDeadline(1000);
+    while (detail::MillisecondsUntil(deadline) > 0 && detail::IsRunning(pid)) {
+        auto environment = reader.Read(pid, "environ");
+        if (environment && !environment->empty()) return;
+        sched_yield();
+    }
+}
+
 }  // namespace
 
 BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
@@ -137,6 +153,7 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     int rc = posix_spawn(&pid, hostPath.c_str(), &streams, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&streams);
     if (rc != 0) return Fail(detail::ErrorFromErrno(rc));
+    WaitUntilWalksSee(pid);
     info->dwProcessId = static_cast<DWORD>(pid);
     info->dwThreadId = static_cast<DWORD>(pid);  // the main thread's id is the process id
     info->hProcess = MakeProcessHandle(pid);
