@@ -127,11 +127,10 @@ std::string RuntimePathFor(const std::string& canonicalRoot) {
     return folder + "/" + detail::Hex64(detail::StableHash(canonicalRoot));
 }
 
-// Says on standard error, once, which runtime folder the program refuses and why: the device's
-// services then fail with one of their own messages, which cannot name it.
-void ReportRefusedFolder(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "%s: refusing the runtime folder %s: %s\n", program_invocation_short_name,
-                 path.c_str(), why.c_str());
+// Says on standard error, once, why the program has no runtime folder: the device's services
+// then fail with one of their own messages, which cannot name the folder.
+void ReportNoRuntimeFolder(const std::string& why) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, why.c_str());
 }
 
 // The entry of folder whose name equals name without regard to letter case: an exact match
@@ -280,14 +279,14 @@ const std::string& RuntimeDirectory() {
     static const std::string path = [] {
         const std::string runtime = RuntimePathFor(DeviceRootHostPath());
         if (runtime.empty()) {
-            ReportRefusedFolder("(none)",
-                                "neither $XDG_RUNTIME_DIR, /dev/shm nor /tmp can hold it");
+            ReportNoRuntimeFolder(
+                "no runtime folder: neither $XDG_RUNTIME_DIR, /dev/shm nor /tmp can hold one");
             return std::string();
         }
         std::string why;
         for (const std::string& level : {runtime.substr(0, runtime.rfind('/')), runtime}) {
             if (!MakePrivateFolder(level, why)) {
-                ReportRefusedFolder(level, why);
+                ReportNoRuntimeFolder("refusing the runtime folder " + level + ": " + why);
                 return std::string();
             }
         }

@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "platform/device.h"
@@ -106,7 +105,8 @@ TEST(Hygiene, ServicesReportTheCauseOfAFailure) {
          }},
         {"RegisterWindowMessageW", [] { return RegisterWindowMessageW(u"EMFILE") != 0; }},
         {"PeekMessageW", [] {
-             MSG m;  // a new thread's queue is made on its first use
+             DestroyThreadQueue();  // made again on its next use
+             MSG m;
              return PeekMessageW(&m) == TRUE;
          }}};
     rlimit saved{};
@@ -118,10 +118,7 @@ TEST(Hygiene, ServicesReportTheCauseOfAFailure) {
     exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
     std::vector<DWORD> errors;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
-    for (const Case& c : cases) {
-        // On a thread of its own, which has no queue yet.
-        std::thread([&] { errors.push_back(c.call() ? ERROR_SUCCESS : GetLastError()); }).join();
-    }
+    for (const Case& c : cases) errors.push_back(c.call() ? ERROR_SUCCESS : GetLastError());
     setrlimit(RLIMIT_NOFILE, &saved);
     for (std::size_t i = 0; i < errors.size(); ++i)
         EXPECT_EQ(errors[i], ERROR_TOO_MANY_OPEN_FILES) << cases[i].service;
