@@ -175,6 +175,11 @@ TEST(OtherUser, ItsProgramIsNeverTakenListedOrStoppedAsTheDevicesOwn) {
     int status = 0;
     EXPECT_EQ(waitpid(impostor, &status, WNOHANG), 0) << "stop ended another user's program";
     nxtest::KillProcess(impostor);
+    // What the other user's program made: its runtime folder for the same root.
+    const fs::path own = win::RuntimeDirectoryForRoot(device.device().root());
+    const fs::path theirs = "/dev/shm/nxdevice-" + std::to_string(kNobody);
+    fs::remove_all(theirs / own.filename(), ec);
+    fs::remove(theirs, ec);  // when empty
 }
 
 // A user id that no account has, and whose runtime folder name in /dev/shm is free: taken by
