@@ -5,6 +5,7 @@
 #include "app/run_mode.h"
 #include "link/meas_link.h"
 #include "link/protocol.h"
+#include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
@@ -14,6 +15,13 @@ namespace {
 // The pause that gives the measurement program time to get its command thread ready; taken
 // once on every run that reaches the thread search.
 constexpr win::DWORD kMeasStartPauseMs = 1500;
+
+// The device-wide lock around the walk for the measurement program and its launch: of bridges
+// started together, the first launches the program and the others find it. It is held for a
+// walk and a launch, a few milliseconds; a holder that hangs is waited for this long at most,
+// after which the run goes on without the lock.
+constexpr char16_t kMeasStartLockName[] = u"NXBRIDGESTART";
+constexpr win::DWORD kMeasStartLockWaitMs = 10000;
 
 std::u16string_view ExeFileName(const win::PROCESSENTRY32W& entry) {
     std::u16string_view name(entry.szExeFile, win::MAX_PATH);
@@ -55,16 +63,27 @@ std::optional<win::DWORD> LaunchMeasProgram() {
     return info.dwProcessId;
 }
 
+// Under the device's start lock: the walk for the running program and, when none runs, its
+// launch. The lock is let go as soon as the launched program exists, before the pause. Nothing
+// when the lock cannot be made, the snapshot cannot be taken (then nothing is launched) or the
+// launch fails.
+std::optional<win::DWORD> FindOrLaunchMeasProcess() {
+    win::HANDLE lock = win::CreateMutexW(nullptr, win::FALSE, kMeasStartLockName);
+    if (lock == nullptr) return std::nullopt;
+    const win::DWORD waited = win::WaitForSingleObject(lock, kMeasStartLockWaitMs);
+    bool snapshotOk = false;
+    std::optional<win::DWORD> processId = FindMeasProcess(snapshotOk);
+    if (snapshotOk && !processId) processId = LaunchMeasProgram();
+    if (waited == win::WAIT_OBJECT_0 || waited == win::WAIT_ABANDONED) win::ReleaseMutex(lock);
+    win::CloseHandle(lock);
+    return processId;
+}
+
 }  // namespace
 
 bool FindMeasSystemThread() {
-    bool snapshotOk = false;
-    std::optional<win::DWORD> processId = FindMeasProcess(snapshotOk);
-    if (!snapshotOk) return false;
-    if (!processId) {
-        processId = LaunchMeasProgram();
-        if (!processId) return false;
-    }
+    std::optional<win::DWORD> processId = FindOrLaunchMeasProcess();
+    if (!processId) return false;
     win::Sleep(kMeasStartPauseMs);
 
     win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);

@@ -21,19 +21,28 @@ bool IsHighSurrogate(char16_t c) {
 }
 
 // Each field followed by the separator. A field ends at its first zero code unit, as a
-// terminated string copy would end there.
+// terminated string copy would end there. A line that would not fit is cut inside its fields,
+// never in a separator, so that every field keeps its separator and the reader can always split
+// the line: the fields are kept whole from the first on, and the first one that does not fit
+// keeps what leaves room for its own separator and those of the fields after it (which keep
+// only what still fits). A cut that would leave half of a surrogate pair drops that half too.
 std::u16string ComposeLine(std::span<const std::u16string_view> fields) {
     std::u16string line;
+    std::size_t separatorsLeft = fields.size();
     for (std::u16string_view field : fields) {
-        line += field.substr(0, field.find(u'\0'));
+        field = field.substr(0, field.find(u'\0'));
+        const std::size_t reserved = line.size() + separatorsLeft;
+        const std::size_t room = reserved < kMaxLineLength ? kMaxLineLength - reserved : 0;
+        if (field.size() > room) {
+            field = field.substr(0, room);
+            if (!field.empty() && IsHighSurrogate(field.back())) field.remove_suffix(1);
+        }
+        line += field;
         line += kFieldSeparator;
+        --separatorsLeft;
     }
-    if (line.size() > kMaxLineLength) {
-        // Cut so that the line and its terminator end at byte 99, never past it. A cut that
-        // would leave half of a surrogate pair drops that half too.
-        line.resize(kMaxLineLength);
-        if (IsHighSurrogate(line.back())) line.pop_back();
-    }
+    // Only more fields than the line has room for separators could still overflow.
+    if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
     return line;
 }
 

@@ -21,8 +21,10 @@ class ResultRecord {
 
     // Clears bytes 0 to 51 and composes the line from byte 0: each field followed by the
     // separator, then a 16-bit zero. A field ends at its first zero code unit, if any. A line
-    // whose characters and terminator would not fit the 100 bytes is cut to 49 characters (48
-    // when the 49th would be the first half of a surrogate pair), so it never runs past byte 99.
+    // whose characters and terminator would not fit the 100 bytes (49 characters at most) is
+    // cut inside its fields, never in a separator: the first field that does not fit, and any
+    // after it, keep what leaves room for every separator (without half a surrogate pair). So
+    // the line never runs past byte 99 and always splits into its fields again.
     void Compose(std::initializer_list<std::u16string_view> fields);
     void Compose(std::span<const std::u16string_view> fields);
 

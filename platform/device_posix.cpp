@@ -8,11 +8,14 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/folder_entries.h"
 #include "platform/runtime_folder.h"
 #include "platform/unicode.h"
 
@@ -31,59 +34,6 @@ bool IsPrefixFolder(const std::string& folder, const std::string& path) {
     return path == folder ||
            (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
             path[folder.size()] == '/');
-}
-
-// Makes (or checks) one level of the runtime folder: a real folder, not a symbolic link,
-// owned by this user and closed to everyone else.
-bool MakePrivateFolder(const std::string& path) {
-    struct stat st {};
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    if (lstat(path.c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
-    if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
-    return true;
-}
-
-// The base under which runtime folders live: /dev/shm (memory) when there, else /tmp; never
-// one inside the device root unless the root is the host's own root.
-std::string RuntimeBaseFor(const std::string& root) {
-    for (const char* base : {"/dev/shm", "/tmp"}) {
-        struct stat st {};
-        if (stat(base, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-        if (root != "/" && IsPrefixFolder(root, base)) continue;
-        return base;
-    }
-    return {};
-}
-
-std::string RuntimePathFor(const std::string& canonicalRoot) {
-    std::string base = RuntimeBaseFor(canonicalRoot);
-    if (base.empty()) return {};
-    return base + "/nxdevice-" + std::to_string(geteuid()) + "/" +
-           detail::Hex64(detail::StableHash(canonicalRoot));
-}
-
-// The entry of folder whose name equals name without regard to letter case: an exact match
-// first, else the first in directory order; name itself when there is none.
-std::string MatchEntry(const std::string& folder, const std::string& name, bool& exists) {
-    struct stat st {};
-    exists = lstat(JoinPath(folder, name).c_str(), &st) == 0;
-    if (exists) return name;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return name;
-    const std::u16string wanted = Utf8ToUtf16(name);
-    std::string found = name;
-    while (dirent* entry = readdir(dir)) {
-        std::string_view candidate(entry->d_name);
-        if (candidate == "." || candidate == "..") continue;
-        if (EqualsIgnoreCase(Utf8ToUtf16(candidate), wanted)) {
-            found = candidate;
-            exists = true;
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
 }
 
 // An absolute path with "." and ".." taken away and its slashes single, by the text alone
@@ -106,9 +56,110 @@ std::string NormalizeAbsolutePath(std::string_view path) {
     return out.empty() ? "/" : out;
 }
 
+// Why a level of the runtime folder may not be used, or "" when it may: it must be a real
+// folder (not a symbolic link), owned by this user and closed to everyone else. A level that
+// fails is never followed, repaired or used: another user (or a program of this one) may have
+// made it to see or steer the device's kernel objects.
+std::string PrivateFolderFault(const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+    if (!S_ISDIR(st.st_mode)) return "it is not a folder";
+    if (st.st_uid != geteuid())
+        return "it belongs to user " + std::to_string(st.st_uid) + ", not to user " +
+               std::to_string(geteuid());
+    if ((st.st_mode & 077) != 0) {
+        std::array<char, 64> text{};
+        std::snprintf(text.data(), text.size(), "it is open to other users (mode %04o)",
+                      static_cast<unsigned>(st.st_mode & 07777));
+        return text.data();
+    }
+    return {};
+}
+
+// Makes one level of the runtime folder (mode 0700), or finds it made. False, with errno set
+// and the reason in why, when it cannot be made or fails the check.
+bool MakePrivateFolder(const std::string& path, std::string& why) {
+    struct stat st {};
+    if ((mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) || lstat(path.c_str(), &st) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    why = PrivateFolderFault(st);
+    if (why.empty()) return true;
+    errno = EACCES;
+    return false;
+}
+
+// True for a folder that can hold this user's runtime folders: a real folder, not inside the
+// device root (unless the root is the host's "/"), that no other user can take names in: this
+// user's own and closed to others ($XDG_RUNTIME_DIR), or a shared one of root's or this
+// user's whose sticky bit keeps others from replacing what this user made in it (/dev/shm).
+bool IsRuntimeBase(const std::string& base, const std::string& root, bool own) {
+    struct stat st {};
+    if (stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (root != "/" && IsPrefixFolder(root, base)) return false;
+    if (own) return st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+    return (st.st_uid == 0 || st.st_uid == geteuid()) &&
+           ((st.st_mode & 022) == 0 || (st.st_mode & S_ISVTX) != 0);
+}
+
+// The folder that holds this user's runtime folders: "nxdevice" in $XDG_RUNTIME_DIR when that is
+// set, absolute and passes the check (only this user can make names there), else
+// "nxdevice-UID" in /dev/shm (in memory) or /tmp, where another user could take the name first:
+// such a folder is checked before use and refused by name.
+std::string UserRuntimeFolder(const std::string& root) {
+    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+    if (xdg && xdg[0] == '/' && IsRuntimeBase(xdg, root, true))
+        return JoinPath(NormalizeAbsolutePath(xdg), "nxdevice");
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        if (IsRuntimeBase(base, root, false))
+            return std::string(base) + "/nxdevice-" + std::to_string(geteuid());
+    }
+    return {};
+}
+
+std::string RuntimePathFor(const std::string& canonicalRoot) {
+    std::string folder = UserRuntimeFolder(canonicalRoot);
+    if (folder.empty()) return {};
+    return folder + "/" + detail::Hex64(detail::StableHash(canonicalRoot));
+}
+
+// Says on standard error, once, why the program has no runtime folder: the device's services
+// then fail with one of their own messages, which cannot name the folder.
+void ReportNoRuntimeFolder(const std::string& why) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, why.c_str());
+}
+
+// The entry of folder whose name equals name without regard to letter case: an exact match
+// first, else the first in directory order; name itself when there is none.
+std::string MatchEntry(const std::string& folder, const std::string& name, bool& exists) {
+    struct stat st {};
+    exists = lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    if (exists) return name;
+    const std::u16string wanted = Utf8ToUtf16(name);
+    for (std::string& candidate : detail::FolderEntries(folder)) {
+        if (EqualsIgnoreCase(Utf8ToUtf16(candidate), wanted)) {
+            exists = true;
+            return candidate;
+        }
+    }
+    return name;
+}
+
 }  // namespace
 
 namespace detail {
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
+}
 
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory) {
     std::string path = value.empty() ? std::string("/") : std::string(value);
@@ -136,9 +187,13 @@ std::string RuntimeSubdirectory(std::string_view name) {
     std::lock_guard guard(lock);
     if (auto it = made.find(name); it != made.end()) return it->second;
     const std::string& runtime = RuntimeDirectory();
-    if (runtime.empty()) return {};
+    if (runtime.empty()) {
+        errno = EACCES;
+        return {};
+    }
     std::string path = JoinPath(runtime, name);
-    if (!MakePrivateFolder(path)) return {};
+    std::string why;
+    if (!MakePrivateFolder(path, why)) return {};
     made.emplace(std::string(name), path);
     return path;
 }
@@ -218,10 +273,19 @@ std::string ResolveDevicePath(std::u16string_view devicePath) {
 
 const std::string& RuntimeDirectory() {
     static const std::string path = [] {
-        std::string runtime = RuntimePathFor(DeviceRootHostPath());
-        if (runtime.empty()) return std::string();
-        std::string user = runtime.substr(0, runtime.rfind('/'));
-        if (!MakePrivateFolder(user) || !MakePrivateFolder(runtime)) return std::string();
+        const std::string runtime = RuntimePathFor(DeviceRootHostPath());
+        if (runtime.empty()) {
+            ReportNoRuntimeFolder(
+                "no runtime folder: neither $XDG_RUNTIME_DIR, /dev/shm nor /tmp can hold one");
+            return std::string();
+        }
+        std::string why;
+        for (const std::string& level : {runtime.substr(0, runtime.rfind('/')), runtime}) {
+            if (!MakePrivateFolder(level, why)) {
+                ReportNoRuntimeFolder("refusing the runtime folder " + level + ": " + why);
+                return std::string();
+            }
+        }
         return runtime;
     }();
     return path;

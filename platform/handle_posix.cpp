@@ -1,7 +1,9 @@
 // Handles, CloseHandle and the per-thread last error.
+#include <cerrno>
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/error_code.h"
 #include "platform/handle_table.h"
 
 namespace win {
@@ -48,6 +50,47 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 namespace detail {
+
+DWORD ErrorFromErrno(int error) {
+    switch (error) {
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ELOOP:  // a link where none may be followed
+        case ETXTBSY:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return ERROR_DISK_FULL;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        default:
+            return ERROR_GEN_FAILURE;
+    }
+}
+
+void SetLastErrorFromErrno(int error) {
+    SetLastError(ErrorFromErrno(error));
+}
 
 HANDLE RegisterHandle(std::unique_ptr<KernelObject> object) {
     HandleTable& table = Table();

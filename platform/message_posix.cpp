@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/error_code.h"
 #include "platform/fault.h"
 #include "platform/message.h"
 #include "platform/unicode.h"
@@ -122,7 +123,10 @@ void Remember(Cache& cache, const Entry& entry) {
 // Opens the table locked for the caller; invalid when the runtime folder is unusable.
 UniqueFd OpenLockedTable() {
     const std::string& runtime = RuntimeDirectory();
-    if (runtime.empty()) return UniqueFd();
+    if (runtime.empty()) {
+        errno = EACCES;
+        return UniqueFd();
+    }
     UniqueFd fd(
         open((runtime + "/messages").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) return fd;
@@ -150,7 +154,7 @@ UINT RegisterWindowMessageW(std::u16string_view name) {
 
     UniqueFd table = OpenLockedTable();
     std::string text;
-    if (!table.valid() || !ReadAll(table.get(), text)) return Fail(ERROR_ACCESS_DENIED);
+    if (!table.valid() || !ReadAll(table.get(), text)) return Fail(detail::ErrorFromErrno(errno));
     std::size_t complete = 0;
     UINT highest = kFirstId - 1;
     for (const Entry& entry : ParseTable(text, complete)) {
@@ -163,16 +167,18 @@ UINT RegisterWindowMessageW(std::u16string_view name) {
 
     // A line cut short by a writer that died is dropped before the new one is appended.
     if (complete < text.size() && ftruncate(table.get(), static_cast<off_t>(complete)) != 0)
-        return Fail(ERROR_ACCESS_DENIED);
+        return Fail(detail::ErrorFromErrno(errno));
     const Entry entry{highest + 1, std::u16string(name)};
     char idText[16];
     std::snprintf(idText, sizeof idText, "%04X ", entry.id);
     const std::string line = idText + EscapeName(name) + "\n";
     ssize_t n = pwrite(table.get(), line.data(), line.size(), static_cast<off_t>(complete));
     if (n != static_cast<ssize_t>(line.size())) {
+        // A short write is a full disk.
+        const DWORD error = n < 0 ? detail::ErrorFromErrno(errno) : ERROR_DISK_FULL;
         // Leave no partial line behind for the next reader to trip over.
         [[maybe_unused]] int ignored = ftruncate(table.get(), static_cast<off_t>(complete));
-        return Fail(ERROR_DISK_FULL);
+        return Fail(error);
     }
     Remember(cache, entry);
     return entry.id;

@@ -11,7 +11,8 @@ namespace win {
 // exactly once, even when processes race to create it. GetLastError is ERROR_ALREADY_EXISTS
 // when an existing mutex was opened. An unnamed mutex is private to its handle. Closing the
 // last handle while owning the mutex keeps it owned until the owner thread ends (then it is
-// abandoned). Returns nullptr on failure.
+// abandoned). Returns nullptr on failure, with GetLastError giving the cause (ERROR_INVALID_HANDLE
+// when the name holds something that is not a mutex).
 HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_view name);
 
 // Releases one level of ownership. FALSE (ERROR_NOT_OWNER) when the calling thread does not own

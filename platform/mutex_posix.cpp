@@ -1,9 +1,7 @@
 // Named mutexes: a process-shared, robust, recursive pthread mutex in a file of the runtime
 // folder, mapped once per process.
-#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -17,9 +15,13 @@
 #include <mutex>
 #include <string>
 
+#include "platform/deadline.h"
+#include "platform/error_code.h"
 #include "platform/fault.h"
+#include "platform/folder_entries.h"
 #include "platform/handle_table.h"
 #include "platform/mutex.h"
+#include "platform/proc_info.h"
 #include "platform/runtime_folder.h"
 #include "platform/unique_fd.h"
 
@@ -77,16 +79,11 @@ SharedMutex* MapMutex(int fd) {
 
 // Removes initialisation files left by processes that died while making a mutex.
 void SweepDeadInitFiles(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    while (dirent* entry = readdir(dir)) {
-        std::string_view name(entry->d_name);
+    for (const std::string& name : detail::FolderEntries(folder)) {
         if (name.rfind(".init.", 0) != 0) continue;
-        long pid = std::strtol(entry->d_name + 6, nullptr, 10);
-        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            unlinkat(dirfd(dir), entry->d_name, 0);
+        if (!detail::IsRunning(static_cast<pid_t>(std::atol(name.c_str() + 6))))
+            unlink((folder + "/" + name).c_str());
     }
-    closedir(dir);
 }
 
 // Opens the mutex file, making it first when there is none: the new mutex is initialised in
@@ -113,21 +110,31 @@ UniqueFd OpenOrMake(const std::string& folder, const std::string& path, bool& cr
         unlink(temp.c_str());
         return made;
     }
+    const int error = ok ? 0 : errno;
     unlink(temp.c_str());
-    if (!ok) return UniqueFd();
+    if (!ok) {
+        errno = error;
+        return UniqueFd();
+    }
     return UniqueFd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
 }
 
+Mapping* Fail(DWORD error) {
+    SetLastError(error);
+    return nullptr;
+}
+
+// The mapping of the named (or an unnamed) mutex; nullptr with the last error set on failure.
 Mapping* AcquireMapping(std::u16string_view name, bool& created) {
     created = true;
     if (name.empty()) {
         void* memory = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE,
                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED) return nullptr;
+        if (memory == MAP_FAILED) return Fail(detail::ErrorFromErrno(errno));
         auto* shared = static_cast<SharedMutex*>(memory);
         if (!InitialiseMutex(shared)) {
             munmap(memory, sizeof(SharedMutex));
-            return nullptr;
+            return Fail(ERROR_GEN_FAILURE);
         }
         auto* mapping = new Mapping;
         mapping->shared = shared;
@@ -143,17 +150,18 @@ Mapping* AcquireMapping(std::u16string_view name, bool& created) {
         return it->second;
     }
     const std::string folder = detail::RuntimeSubdirectory("mutexes");
-    if (folder.empty()) return nullptr;
+    if (folder.empty()) return Fail(detail::ErrorFromErrno(errno));
     UniqueFd fd = OpenOrMake(folder, folder + "/" + key, created);
+    if (!fd.valid()) return Fail(detail::ErrorFromErrno(errno));
+    // A file that is too small, or does not hold a mutex of this layout, is not a mutex.
     struct stat st {};
-    if (!fd.valid() || fstat(fd.get(), &st) != 0 ||
-        st.st_size < static_cast<off_t>(sizeof(SharedMutex)))
-        return nullptr;
+    if (fstat(fd.get(), &st) != 0 || st.st_size < static_cast<off_t>(sizeof(SharedMutex)))
+        return Fail(ERROR_INVALID_HANDLE);
     SharedMutex* shared = MapMutex(fd.get());
-    if (!shared) return nullptr;
+    if (!shared) return Fail(detail::ErrorFromErrno(errno));
     if (shared->magic != kMagic || shared->layout != kLayout) {
         munmap(shared, sizeof(SharedMutex));
-        return nullptr;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     auto* mapping = new Mapping;
     mapping->key = key;
@@ -190,14 +198,7 @@ class Mutex final : public detail::WaitableObject {
         } else if (milliseconds == 0) {
             rc = pthread_mutex_trylock(m);
         } else {
-            timespec deadline{};
-            clock_gettime(CLOCK_MONOTONIC, &deadline);
-            deadline.tv_sec += milliseconds / 1000;
-            deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1'000'000;
-            if (deadline.tv_nsec >= 1'000'000'000) {
-                deadline.tv_sec += 1;
-                deadline.tv_nsec -= 1'000'000'000;
-            }
+            const timespec deadline = detail::MonotonicDeadline(milliseconds);
             rc = pthread_mutex_clocklock(m, CLOCK_MONOTONIC, &deadline);
         }
         switch (rc) {
@@ -218,7 +219,7 @@ class Mutex final : public detail::WaitableObject {
             default:
                 break;
         }
-        SetLastError(ERROR_GEN_FAILURE);
+        detail::SetLastErrorFromErrno(rc);
         return WAIT_FAILED;
     }
 
@@ -248,10 +249,7 @@ HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_
     }
     bool created = false;
     Mapping* mapping = AcquireMapping(name, created);
-    if (!mapping) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
+    if (!mapping) return nullptr;
     auto mutex = std::make_unique<Mutex>(mapping);
     // As on the device: the creator, and only the creator, may take initial ownership.
     if (initialOwner && created) mutex->Wait(INFINITE);

@@ -24,6 +24,11 @@ struct ProcStat {
 
 std::optional<ProcStat> ReadProcStat(pid_t pid);
 
+// True while the process or thread with this id runs: it exists and has not ended (a zombie has
+// ended). With startTime, only the one that started then counts, not a later one that was given
+// the same id. The one test of liveness for everything that dead programs leave behind.
+bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime = std::nullopt);
+
 // The threads of a process: the main thread (tid == pid) first, then ascending. Empty when
 // the process is gone.
 std::vector<pid_t> ListThreadIds(pid_t pid);
@@ -44,6 +49,9 @@ class ProcReader {
     // The whole of /proc/PID/FILE; the view holds until the next Read.
     std::optional<std::string_view> Read(pid_t pid, const char* file);
     std::optional<ProcStat> Stat(pid_t pid);
+    // True when the process runs as the given user: both its real and its effective user id
+    // are that user's.
+    bool RunsAs(pid_t pid, uid_t user);
     // The file name (without folder) of the program the process runs, as it was started;
     // empty when unknown (a kernel thread, a process of another user, one that has ended).
     std::string ExecutableName(pid_t pid);
@@ -67,7 +75,9 @@ struct DeviceProcess {
 
 // Steps through the live programs whose device root is canonicalRoot, newest first (in
 // descending process id), reading each process only when the walk reaches it: a search that
-// stops at what it looks for reads only the processes started after it. The calling process is
+// stops at what it looks for reads only the processes started after it. Only the programs of
+// the caller's own user (its effective user id) count, whatever the caller's privileges: another
+// user's program started with the same root is never the device's. The calling process is
 // counted when canonicalRoot is its own device root. The process ids are taken when the walk
 // is made; a process that has ended by the time the walk reaches it is left out.
 class DeviceWalk {
@@ -78,6 +88,7 @@ class DeviceWalk {
   private:
     std::string root_;
     pid_t self_;
+    uid_t user_;
     bool selfBelongs_;
     ProcReader reader_;
     std::vector<pid_t> pending_;  // ascending: the next is at the back

@@ -112,6 +112,19 @@ std::optional<ProcStat> ProcReader::Stat(pid_t pid) {
     return ParseProcStat(*text);
 }
 
+bool ProcReader::RunsAs(pid_t pid, uid_t user) {
+    auto text = Read(pid, "status");
+    if (!text) return false;
+    // "Uid:" is followed by the real, effective, saved and file-system user ids.
+    const std::size_t at = text->find("\nUid:");
+    if (at == std::string_view::npos) return false;
+    const std::string ids(text->substr(at + 5, 64));
+    char* end = nullptr;
+    const unsigned long real = std::strtoul(ids.c_str(), &end, 10);
+    const unsigned long effective = std::strtoul(end, nullptr, 10);
+    return real == user && effective == user;
+}
+
 std::string ProcReader::ExecutableName(pid_t pid) {
     if (!dir_.valid()) return {};
     char path[64], target[PATH_MAX];
@@ -131,6 +144,13 @@ std::optional<ProcStat> ReadProcStat(pid_t pid) {
     }
     if (n <= 0) return std::nullopt;
     return ParseProcStat(std::string_view(text, static_cast<std::size_t>(n)));
+}
+
+bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime) {
+    if (id <= 0) return false;
+    auto stat = ReadProcStat(id);
+    return stat && stat->state != 'Z' && stat->state != 'X' &&
+           (!startTime || stat->startTime == *startTime);
 }
 
 std::vector<pid_t> ListThreadIds(pid_t pid) {
@@ -182,6 +202,7 @@ std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid) {
 DeviceWalk::DeviceWalk(std::string canonicalRoot)
     : root_(std::move(canonicalRoot)),
       self_(getpid()),
+      user_(geteuid()),
       // The environment block in /proc is the one the process started with; a process that
       // set DEVICE_ROOT itself is judged by the root it actually uses.
       selfBelongs_(DeviceRootHostPath() == root_),
@@ -194,9 +215,10 @@ std::optional<DeviceProcess> DeviceWalk::Next() {
         if (pid == self_) {
             if (!selfBelongs_) continue;
         } else {
-            // The environment first: most of the host's processes are ruled out by it alone.
+            // The environment first: most of the host's processes are ruled out by it alone
+            // (another user's cannot even be read, unless the caller is privileged).
             auto root = DeviceRootOf(reader_, pid);
-            if (!root || *root != root_) continue;
+            if (!root || *root != root_ || !reader_.RunsAs(pid, user_)) continue;
         }
         auto stat = reader_.Stat(pid);
         if (!stat || stat->state == 'Z' || stat->state == 'X') continue;

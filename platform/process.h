@@ -20,7 +20,7 @@ struct PROCESS_INFORMATION {
 // options supported are the ones the device's programs use (all others null, flags 0).
 // FALSE with GetLastError when the image does not exist or cannot be started; on TRUE, *info
 // holds the new process's id and handles, which the caller closes (closing neither waits for
-// nor ends the process).
+// nor ends the process), and a process walk made from now on lists the new process.
 BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
                     void* processAttributes, void* threadAttributes, BOOL inheritHandles,
                     DWORD creationFlags, void* environment, const char16_t* currentDirectory,

@@ -2,26 +2,27 @@
 // process descriptor.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/deadline.h"
 #include "platform/device.h"
+#include "platform/error_code.h"
 #include "platform/exec_pointers.h"
 #include "platform/fault.h"
 #include "platform/handle_table.h"
+#include "platform/proc_info.h"
 #include "platform/process.h"
 #include "platform/unicode.h"
 #include "platform/unique_fd.h"
@@ -43,15 +44,6 @@ int OpenProcessDescriptor(pid_t pid) {
 #endif
 }
 
-// True once the process has ended (a zombie counts as ended) or is gone.
-bool HasEnded(pid_t pid) {
-    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
-    siginfo_t info{};
-    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
-        return info.si_pid == pid;
-    return false;
-}
-
 // A started process. The descriptor (when the kernel offers one) names exactly this process,
 // so a reused pid is never mistaken for it. Waiting never reaps: the caller may.
 class Process final : public detail::WaitableObject {
@@ -59,15 +51,9 @@ class Process final : public detail::WaitableObject {
     Process(pid_t pid, UniqueFd descriptor) : pid_(pid), descriptor_(std::move(descriptor)) {}
 
     DWORD Wait(DWORD milliseconds) override {
-        const auto start = std::chrono::steady_clock::now();
+        const timespec deadline = detail::MonotonicDeadline(milliseconds);
         for (;;) {
-            int left = -1;
-            if (milliseconds != INFINITE) {
-                auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - start)
-                                 .count();
-                left = spent >= milliseconds ? 0 : static_cast<int>(milliseconds - spent);
-            }
+            const int left = milliseconds == INFINITE ? -1 : detail::MillisecondsUntil(deadline);
             if (descriptor_.valid()) {
                 pollfd pfd{descriptor_.get(), POLLIN, 0};
                 int rc = poll(&pfd, 1, left);
@@ -76,11 +62,11 @@ class Process final : public detail::WaitableObject {
                 if (errno != EINTR) break;
                 continue;
             }
-            if (HasEnded(pid_)) return WAIT_OBJECT_0;
+            if (!detail::IsRunning(pid_)) return WAIT_OBJECT_0;
             if (left == 0) return WAIT_TIMEOUT;
             Sleep(left < 0 || left > 5 ? 5 : static_cast<DWORD>(left));
         }
-        SetLastError(ERROR_GEN_FAILURE);
+        detail::SetLastErrorFromErrno(errno);
         return WAIT_FAILED;
     }
 
@@ -122,6 +108,21 @@ std::vector<std::string> ChildEnvironment() {
     return env;
 }
 
+// posix_spawn returns once the child has its new program, but the kernel sets up the child's
+// environment, by which the device's walks know their processes, only a moment later. Waiting
+// for it here (a few microseconds, at most a second) means that a walk made after
+// CreateProcessW has returned lists the new process, as on the device: a bridge that finds no
+// measurement program right after another one started it would start a second.
+void WaitUntilWalksSee(pid_t pid) {
+    detail::ProcReader reader;
+    const timespec deadline = detail::MonotonicDeadline(1000);
+    while (detail::MillisecondsUntil(deadline) > 0 && detail::IsRunning(pid)) {
+        auto environment = reader.Read(pid, "environ");
+        if (environment && !environment->empty()) return;
+        sched_yield();
+    }
+}
+
 }  // namespace
 
 BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
@@ -151,7 +152,8 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     pid_t pid = -1;
     int rc = posix_spawn(&pid, hostPath.c_str(), &streams, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&streams);
-    if (rc != 0) return Fail(rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+    if (rc != 0) return Fail(detail::ErrorFromErrno(rc));
+    WaitUntilWalksSee(pid);
     info->dwProcessId = static_cast<DWORD>(pid);
     info->dwThreadId = static_cast<DWORD>(pid);  // the main thread's id is the process id
     info->hProcess = MakeProcessHandle(pid);
@@ -177,14 +179,7 @@ void Sleep(DWORD milliseconds) {
     // deadline, so that signals cannot stretch the pause.
     static const bool tightTimers = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
     (void)tightTimers;
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += static_cast<time_t>(milliseconds / 1000);
-    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1'000'000;
-    if (deadline.tv_nsec >= 1'000'000'000) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1'000'000'000;
-    }
+    const timespec deadline = detail::MonotonicDeadline(milliseconds);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
 }

@@ -20,7 +20,9 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
                           DWORD sizeLow, std::u16string_view name);
 
 // Maps the section read-write and shared: every process's view shows the same bytes.
-// bytesToMap 0 maps the whole section. Returns nullptr on failure.
+// bytesToMap 0 maps the whole section. Returns nullptr on failure. A section never shrinks
+// under its views: should another process cut its file short, an access to the view grows it
+// back (the bytes lost read as zeros until they are written again) instead of ending the process.
 void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow,
                     std::size_t bytesToMap);
 

@@ -1,16 +1,21 @@
 // Named memory sections: a file in the runtime folder (in memory under /dev/shm), mapped
 // shared by every process that opens it.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "platform/error_code.h"
 #include "platform/fault.h"
 #include "platform/handle_table.h"
 #include "platform/runtime_folder.h"
@@ -34,11 +39,107 @@ class Section final : public KernelObject {
     UniqueFd fd_;
 };
 
-// The views mapped in this process, so that UnmapViewOfFile knows their lengths and refuses
-// anything else.
+// A section never shrinks under its views, as on the device. Here its file could be cut short
+// by another process of the user, and every access to a view past the new end would raise
+// SIGBUS, which ends the process. So each view is guarded: a SIGBUS inside it grows the file
+// back to the view's end (the lost bytes read as zeros until their writer writes them again) and
+// the access is made again; should that not heal it, the view's pages become private zero pages
+// (the process lives on, its view no longer shared). A SIGBUS anywhere else goes on as it would
+// have without the guard. The guards are a fixed table that the signal handler reads without a
+// lock; a view beyond its size is mapped unguarded.
+struct Guard {
+    std::atomic<std::uintptr_t> begin{0};  // 0: the slot is free
+    std::atomic<std::size_t> length{0};
+    std::atomic<off_t> end{0};    // the view's end in the file
+    std::atomic<int> fd{-1};      // a descriptor of the section's file, the guard's own
+    std::atomic<int> retries{0};  // faults met with the file at its size, since it was grown
+};
+// A fault in a view whose file has its size comes from another process that grew the file
+// first (one retry heals it) or from memory running out; after this many such faults the view
+// gives up its file.
+constexpr int kRetriesAtSize = 100;
+constexpr std::size_t kGuards = 64;
+std::array<Guard, kGuards> g_guards;
+struct sigaction g_previousBusHandler {};
+
+void OnBusError(int number, siginfo_t* info, void* context) {
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (Guard& guard : g_guards) {
+        const std::uintptr_t begin = guard.begin.load(std::memory_order_acquire);
+        if (begin == 0 || address < begin || address - begin >= guard.length.load()) continue;
+        // Only what is async-signal-safe: fstat, ftruncate, and mmap (a plain system call).
+        const int savedErrno = errno;
+        const off_t end = guard.end.load();
+        struct stat st {};
+        bool retry = false;
+        if (fstat(guard.fd.load(), &st) == 0 && st.st_size < end) {
+            retry = ftruncate(guard.fd.load(), end) == 0;
+            if (retry) guard.retries.store(0);
+        } else {
+            retry = ++guard.retries <= kRetriesAtSize;
+        }
+        if (!retry) {
+            mmap(reinterpret_cast<void*>(begin), guard.length.load(), PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        }
+        errno = savedErrno;
+        return;
+    }
+    if (g_previousBusHandler.sa_flags & SA_SIGINFO) {
+        g_previousBusHandler.sa_sigaction(number, info, context);
+    } else if (g_previousBusHandler.sa_handler != SIG_DFL &&
+               g_previousBusHandler.sa_handler != SIG_IGN) {
+        g_previousBusHandler.sa_handler(number);
+    } else {
+        // Returning makes the access again, which now ends the process as a SIGBUS does.
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        sigaction(SIGBUS, &fallback, nullptr);
+    }
+}
+
+// Guards a view of the section open as fd; the slot, or -1 when every slot is taken. Called
+// under the lock of the views.
+int GuardView(void* view, std::size_t length, off_t end, int fd) {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &g_previousBusHandler);
+    });
+    for (std::size_t slot = 0; slot < kGuards; ++slot) {
+        Guard& guard = g_guards[slot];
+        if (guard.begin.load() != 0 || guard.fd.load() != -1) continue;
+        const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (own < 0) return -1;
+        guard.fd.store(own);
+        guard.retries.store(0);
+        guard.length.store(length);
+        guard.end.store(end);
+        guard.begin.store(reinterpret_cast<std::uintptr_t>(view), std::memory_order_release);
+        return static_cast<int>(slot);
+    }
+    return -1;
+}
+
+void Unguard(int slot) {
+    if (slot < 0) return;
+    Guard& guard = g_guards[static_cast<std::size_t>(slot)];
+    guard.begin.store(0, std::memory_order_release);
+    close(guard.fd.exchange(-1));
+}
+
+// The views mapped in this process, so that UnmapViewOfFile knows their lengths (and guards)
+// and refuses anything else.
+struct ViewInfo {
+    std::size_t length;
+    int guard;
+};
 struct Views {
     std::mutex lock;
-    std::map<const void*, std::size_t> lengths;
+    std::map<const void*, ViewInfo> all;
 };
 
 Views& AllViews() {
@@ -80,7 +181,7 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
         fd.Reset(memfd_create("nxsection", MFD_CLOEXEC));
     } else {
         const std::string folder = detail::RuntimeSubdirectory("sections");
-        if (folder.empty()) return Fail(ERROR_ACCESS_DENIED);
+        if (folder.empty()) return Fail(detail::ErrorFromErrno(errno));
         const std::string path = folder + "/" + detail::ObjectFileName(name);
         fd.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd.valid() && errno == EEXIST) {
@@ -88,8 +189,8 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
             fd.Reset(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
         }
     }
-    if (!fd.valid()) return Fail(ERROR_ACCESS_DENIED);
-    if (!GrowTo(fd.get(), static_cast<off_t>(size))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (!fd.valid() || !GrowTo(fd.get(), static_cast<off_t>(size)))
+        return Fail(detail::ErrorFromErrno(errno));
     HANDLE handle = detail::RegisterHandle(std::make_unique<Section>(std::move(fd)));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -102,7 +203,7 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     const std::uint64_t offset = (std::uint64_t{offsetHigh} << 32) | offsetLow;
     const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     struct stat st {};
-    if (fstat(object->fd(), &st) != 0) return Fail(ERROR_GEN_FAILURE);
+    if (fstat(object->fd(), &st) != 0) return Fail(detail::ErrorFromErrno(errno));
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if ((desiredAccess & FILE_MAP_ALL_ACCESS) == 0 || offset % page != 0 || offset >= size ||
         bytesToMap > size - offset)
@@ -111,27 +212,29 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     const std::size_t length = bytesToMap ? bytesToMap : static_cast<std::size_t>(size - offset);
     void* view = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, object->fd(),
                       static_cast<off_t>(offset));
-    if (view == MAP_FAILED) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (view == MAP_FAILED) return Fail(detail::ErrorFromErrno(errno));
     Views& views = AllViews();
     std::lock_guard guard(views.lock);
-    views.lengths[view] = length;
+    views.all[view] = {length,
+                       GuardView(view, length, static_cast<off_t>(offset + length), object->fd())};
     return view;
 }
 
 BOOL UnmapViewOfFile(const void* view) {
     Views& views = AllViews();
-    std::size_t length = 0;
+    ViewInfo info{};
     {
         std::lock_guard guard(views.lock);
-        auto it = views.lengths.find(view);
-        if (it == views.lengths.end()) {
+        auto it = views.all.find(view);
+        if (it == views.all.end()) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        length = it->second;
-        views.lengths.erase(it);
+        info = it->second;
+        views.all.erase(it);
+        Unguard(info.guard);
     }
-    munmap(const_cast<void*>(view), length);
+    munmap(const_cast<void*>(view), info.length);
     return TRUE;
 }
 

@@ -1,7 +1,6 @@
 // Thread message queues: a named FIFO per thread in the runtime folder. A FIFO holds 4096
 // 16-byte records, every record is written whole (below PIPE_BUF) however many threads post,
 // and a non-blocking writer fails at once when it is full or nobody reads it.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,11 +8,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/error_code.h"
 #include "platform/fault.h"
+#include "platform/folder_entries.h"
 #include "platform/message.h"
+#include "platform/proc_info.h"
 #include "platform/runtime_folder.h"
 #include "platform/thread_queue.h"
 #include "platform/unique_fd.h"
@@ -29,23 +32,20 @@ std::string QueuePath(const std::string& folder, DWORD threadId) {
     return folder + "/" + std::to_string(threadId);
 }
 
-// Removes the queues of threads that no longer exist anywhere on the host.
+// Removes the queues of threads that no longer run.
 void SweepDeadQueues(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-        std::string proc = std::string("/proc/") + entry->d_name;
-        if (access(proc.c_str(), F_OK) != 0 && errno == ENOENT)
-            unlinkat(dirfd(dir), entry->d_name, 0);
+    for (const std::string& name : detail::FolderEntries(folder)) {
+        if (name[0] < '0' || name[0] > '9') continue;
+        if (!detail::IsRunning(static_cast<pid_t>(std::atol(name.c_str()))))
+            unlink((folder + "/" + name).c_str());
     }
-    closedir(dir);
 }
 
 class OwnQueue {
   public:
     ~OwnQueue() { Destroy(); }
 
+    // Makes the calling thread's queue on its first use; false with errno set when it cannot.
     bool Ensure() {
         if (reader_.valid()) return true;
         const std::string folder = detail::RuntimeSubdirectory("queues");
@@ -60,7 +60,9 @@ class OwnQueue {
         if (reader_.valid()) keeper_.Reset(open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (!keeper_.valid() || fstat(reader_.get(), &st) != 0) {
+            const int error = errno;
             Destroy();
+            errno = error;
             return false;
         }
         inode_ = st.st_ino;
@@ -88,7 +90,7 @@ class OwnQueue {
             return FALSE;
         }
         if (!Ensure()) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            detail::SetLastErrorFromErrno(errno);
             return FALSE;
         }
         for (;;) {
@@ -106,7 +108,7 @@ class OwnQueue {
             pollfd pfd{reader_.get(), POLLIN, 0};
             if (poll(&pfd, 1, -1) < 0 && errno != EINTR) break;
         }
-        SetLastError(ERROR_GEN_FAILURE);
+        detail::SetLastErrorFromErrno(errno);
         return FALSE;
     }
 

@@ -46,9 +46,10 @@ static_assert(sizeof(THREADENTRY32) == 36);
 
 // Takes a snapshot of the device's processes (TH32CS_SNAPPROCESS) or of their threads
 // (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes started with this
-// device root are listed, oldest first (in ascending process id); a process's threads are
-// listed main thread first. Everything is read here: a process that ends later is still
-// listed, one that has ended by then, or a zombie, is not.
+// device root and of the caller's own user are listed, whatever the caller's privileges
+// (another user's processes are never the device's), oldest first (in ascending process id);
+// a process's threads are listed main thread first. Everything is read here: a process that
+// ends later is still listed, one that has ended by then, or a zombie, is not.
 // Returns INVALID_HANDLE_VALUE on failure.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
 

@@ -47,6 +47,7 @@ inline HANDLE InvalidHandleValue() {
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -57,6 +58,7 @@ inline constexpr DWORD ERROR_NOT_OWNER = 288;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
 inline constexpr DWORD ERROR_NO_MORE_FILES = 18;    // a walk has no further entry
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;  // a named object was opened, not made
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;  // no such thread, or it has no queue
 inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;   // the target queue is full

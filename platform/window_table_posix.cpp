@@ -1,6 +1,5 @@
 // The device-wide table of top-level windows: one small file per window in the runtime
 // folder, and window messages posted to the owner thread's queue.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -12,7 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/error_code.h"
 #include "platform/fault.h"
+#include "platform/folder_entries.h"
 #include "platform/message.h"
 #include "platform/proc_info.h"
 #include "platform/runtime_folder.h"
@@ -68,7 +69,11 @@ bool WriteRecord(const std::string& folder, const WindowRecord& record) {
               write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
     fd.Reset();
     ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
+    if (!ok) {
+        const int error = errno;
+        unlink(temp.c_str());
+        errno = error;
+    }
     return ok;
 }
 
@@ -89,8 +94,7 @@ std::optional<WindowRecord> ReadRecord(const std::string& folder, HWND hwnd) {
 }
 
 bool OwnerAlive(const WindowRecord& record) {
-    auto stat = detail::ReadProcStat(static_cast<pid_t>(record.window.processId));
-    return stat && stat->state != 'Z' && stat->state != 'X' && stat->startTime == record.ownerStart;
+    return detail::IsRunning(static_cast<pid_t>(record.window.processId), record.ownerStart);
 }
 
 // The next handle from the device's counter: never 0, never HWND_BROADCAST, never reused.
@@ -105,7 +109,10 @@ HWND NextHandle(const std::string& folder) {
     unsigned long long last = n > 0 ? std::strtoull(text, nullptr, 10) : 0;
     unsigned long long next = last + 1;
     if (next == HWND_BROADCAST) ++next;
-    if (next > 0xFFFFFFFFULL) return 0;
+    if (next > 0xFFFFFFFFULL) {
+        errno = ENOMEM;  // every handle has been given out
+        return 0;
+    }
     const std::string written = std::to_string(next) + "\n";
     if (pwrite(fd.get(), written.data(), written.size(), 0) != static_cast<ssize_t>(written.size()))
         return 0;
@@ -126,7 +133,7 @@ HWND AddTopLevelWindow(std::u16string_view title) {
     const std::string folder = Folder();
     auto self = detail::ReadProcStat(getpid());
     if (folder.empty() || !self || !detail::EnsureOwnQueue()) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        detail::SetLastErrorFromErrno(errno);
         return 0;
     }
     WindowRecord record;
@@ -134,7 +141,7 @@ HWND AddTopLevelWindow(std::u16string_view title) {
                      std::u16string(title)};
     record.ownerStart = self->startTime;
     if (record.window.hwnd == 0 || !WriteRecord(folder, record)) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        detail::SetLastErrorFromErrno(errno);
         return 0;
     }
     return record.window.hwnd;
@@ -159,14 +166,10 @@ std::vector<TopLevelWindow> ListTopLevelWindows() {
     const std::string folder = Folder();
     if (folder.empty()) return windows;
     std::vector<HWND> handles;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string_view name(entry->d_name);
-            char* end = nullptr;
-            unsigned long value = std::strtoul(entry->d_name, &end, 16);
-            if (name.size() == 8 && *end == '\0') handles.push_back(static_cast<HWND>(value));
-        }
-        closedir(dir);
+    for (const std::string& name : detail::FolderEntries(folder)) {
+        char* end = nullptr;
+        unsigned long value = std::strtoul(name.c_str(), &end, 16);
+        if (name.size() == 8 && *end == '\0') handles.push_back(static_cast<HWND>(value));
     }
     std::sort(handles.begin(), handles.end());
     for (HWND hwnd : handles) {

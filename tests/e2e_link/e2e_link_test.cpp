@@ -149,7 +149,7 @@ const FaultCase kFaults[] = {
     {"RegisterMessage:7", "nxbridge: Registration message error!\n"},
     {"CreateSection:1", "nxbridge: Fail to create data exchange section!\n"},
     {"MapView:1", "nxbridge: Fail to map data!\n"},
-    {"CreateMutex:1", "nxbridge: Fail to create Mutex!\n"},
+    {"CreateMutex:2", "nxbridge: Fail to create Mutex!\n"},
 };
 
 class SetupFaultTest : public BridgeTest, public testing::WithParamInterface<FaultCase> {};

@@ -36,8 +36,8 @@ bool WaitForTemporary(int inotify, milliseconds timeout) {
     return false;
 }
 
-// A "-Gha" run, killed the moment its temporary result file appears plus a random delay of up
-// to 3 ms, which spreads the kills over the write, the flush and the rename.
+// A "-Gha" run, killed the moment its temporary result file gets its name plus a random delay
+// of up to 3 ms, which spreads the kills over the naming, the rename and the end of the run.
 void RunBridgeKilledCase(std::mt19937_64& rng, Findings& findings) {
     FaultDevice device(kScenario);
     const std::string resultPath = device.HostPath("VLMIS.OUT");

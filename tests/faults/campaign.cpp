@@ -123,19 +123,31 @@ bool FaultDevice::Click(int controlId) const {
                .exitCode == 0;
 }
 
+namespace {
+
+// The lines of "nxdevice ps" that name NX.EXE: process id and first thread.
+std::vector<std::pair<pid_t, std::uint32_t>> ListedMeasPrograms(const nxtest::TempDevice& device) {
+    std::istringstream lines(nxtest::RunProcess({NXDEVICE_PATH, "ps"}, device).out);
+    std::vector<std::pair<pid_t, std::uint32_t>> listed;
+    unsigned long pid = 0, thread = 0;
+    std::string name;
+    for (std::string line; std::getline(lines, line);)
+        if (std::istringstream(line) >> pid >> thread >> name && name == "NX.EXE")
+            listed.emplace_back(static_cast<pid_t>(pid), static_cast<std::uint32_t>(thread));
+    return listed;
+}
+
+}  // namespace
+
 std::uint32_t FaultDevice::StandInThreadId() const {
-    nxtest::ProcessResult ps = nxtest::RunProcess({NXDEVICE_PATH, "ps"}, device_);
-    std::istringstream lines(ps.out);
-    std::string line;
-    std::getline(lines, line);  // the heading
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        unsigned long pid = 0, thread = 0;
-        std::string name;
-        if (fields >> pid >> thread >> name && name == "NX.EXE")
-            return static_cast<std::uint32_t>(thread);
-    }
-    return 0;
+    auto listed = ListedMeasPrograms(device_);
+    return listed.empty() ? 0 : listed.front().second;
+}
+
+std::vector<pid_t> FaultDevice::MeasProgramIds() const {
+    std::vector<pid_t> ids;
+    for (const auto& listed : ListedMeasPrograms(device_)) ids.push_back(listed.first);
+    return ids;
 }
 
 bool FaultDevice::HasWindow() const {

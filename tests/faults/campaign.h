@@ -74,6 +74,8 @@ class FaultDevice {
     bool Click(int controlId) const;
     // The first thread of the running NX.EXE, as "nxdevice ps" lists it; 0 when none runs.
     std::uint32_t StandInThreadId() const;
+    // The process ids of every NX.EXE that "nxdevice ps" lists.
+    std::vector<pid_t> MeasProgramIds() const;
     // True when the device lists a top-level window.
     bool HasWindow() const;
 

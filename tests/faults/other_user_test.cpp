@@ -1,9 +1,12 @@
 // Another user of the host, with the same device root, can neither read the device's shared
 // record nor post to the measurement program's queue: the device's kernel objects live in a
-// runtime folder that only the device's user can enter.
+// runtime folder that only the device's user can enter. Nor is another user's program ever taken
+// for the device's, and a runtime folder that another user made in the way is refused by name.
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -21,6 +24,14 @@ namespace fs = std::filesystem;
 constexpr std::int32_t kHzAngle = 451234;
 constexpr char kScenario[] = "[record]\nhz_angle = 451234\n[log]\nfile = \\NXSIM.LOG\n";
 constexpr std::uint32_t kNobody = 65534;
+
+// The command that runs argv as the user: real and effective ids, no supplementary groups.
+std::vector<std::string> AsUser(std::uint32_t user, std::vector<std::string> argv) {
+    std::vector<std::string> command{"/usr/bin/setpriv", "--reuid=" + std::to_string(user),
+                                     "--regid=" + std::to_string(user), "--clear-groups", "--"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
 
 struct ProbeReport {
     std::int32_t record = 0;
@@ -59,21 +70,22 @@ std::vector<std::string> RuntimeEntries(const nxtest::TempDevice& device) {
     return entries;
 }
 
-// The probe, copied where another user can run it.
-class ProbeCopy {
+// A program copied under a name of its own where another user can run it.
+class HostCopy {
   public:
-    ProbeCopy() {
-        std::string pattern = "/tmp/nxfault-probe-XXXXXX";
+    HostCopy(const std::string& program, const std::string& name) {
+        std::string pattern = "/tmp/nxfault-copy-XXXXXX";
         folder_ = mkdtemp(pattern.data());
         chmod(folder_.c_str(), 0755);
-        fs::copy_file(FAULT_PROBE_PATH, path());
-        chmod(path().c_str(), 0755);
+        path_ = folder_ + "/" + name;
+        fs::copy_file(program, path_);
+        chmod(path_.c_str(), 0755);
     }
-    ~ProbeCopy() { fs::remove_all(folder_); }
-    std::string path() const { return folder_ + "/other_user_probe"; }
+    ~HostCopy() { fs::remove_all(folder_); }
+    const std::string& path() const { return path_; }
 
   private:
-    std::string folder_;
+    std::string folder_, path_;
 };
 
 TEST(OtherUser, CanNeitherReadTheSectionNorPostToTheQueues) {
@@ -93,7 +105,7 @@ TEST(OtherUser, CanNeitherReadTheSectionNorPostToTheQueues) {
         milliseconds(5000)));
     std::this_thread::sleep_for(milliseconds(300));  // its section and queue are made by now
 
-    ProbeCopy probe;
+    HostCopy probe(FAULT_PROBE_PATH, "other_user_probe");
     std::vector<std::string> probeArgs{probe.path(), std::to_string(thread)};
     std::vector<std::string> entries = RuntimeEntries(device.device());
     probeArgs.insert(probeArgs.end(), entries.begin(), entries.end());
@@ -133,6 +145,111 @@ TEST(OtherUser, CanNeitherReadTheSectionNorPostToTheQueues) {
         fs::remove_all(otherReport.runtime, ignored);
         fs::remove(fs::path(otherReport.runtime).parent_path(), ignored);  // when empty
     }
+}
+
+TEST(OtherUser, ItsProgramIsNeverTakenListedOrStoppedAsTheDevicesOwn) {
+    if (geteuid() != 0) GTEST_SKIP() << "switching to another user needs root";
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is not installed";
+
+    FaultDevice device(kScenario);
+    chmod(device.device().root().c_str(), 0755);
+    // Another user's copy of the measurement program, started with the same device root.
+    HostCopy copy(device.HostPath("FlashDisk/NEDIX/NX.EXE"), "NX.EXE");
+    const pid_t impostor = nxtest::StartProcess(AsUser(kNobody, {copy.path()}), device.device());
+    const std::string started = "/proc/" + std::to_string(impostor) + "/exe";
+    std::error_code ec;
+    ASSERT_TRUE(nxtest::WaitUntil(
+        [&] { return fs::read_symlink(started, ec).filename() == "NX.EXE"; }, milliseconds(5000)));
+
+    nxtest::ProcessResult run =
+        nxtest::RunProcess({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // The bridge started the device's own program, which alone is listed, and its requests
+    // reached that one (the other user's cannot write the log in the root folder).
+    const std::vector<pid_t> listed = device.MeasProgramIds();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_NE(listed.front(), impostor);
+    EXPECT_NE(ReadOrEmpty(device.HostPath("NXSIM.LOG")).find("NXCONFPARAMETER"), std::string::npos);
+
+    device.Stop();
+    int status = 0;
+    EXPECT_EQ(waitpid(impostor, &status, WNOHANG), 0) << "stop ended another user's program";
+    nxtest::KillProcess(impostor);
+    // What the other user's program made: its runtime folder for the same root.
+    const fs::path own = win::RuntimeDirectoryForRoot(device.device().root());
+    const fs::path theirs = "/dev/shm/nxdevice-" + std::to_string(kNobody);
+    fs::remove_all(theirs / own.filename(), ec);
+    fs::remove(theirs, ec);  // when empty
+}
+
+// A user id that no account has, and whose runtime folder name in /dev/shm is free: taken by
+// making that folder in the way, as another user would. Several test programs may run at once.
+std::uint32_t ClaimVictimId(const std::string& squatted) {
+    for (std::uint32_t uid = 61000 + static_cast<std::uint32_t>(getpid()) % 1000; uid < 63000;
+         ++uid) {
+        if (getpwuid(uid)) continue;
+        if (mkdir((squatted + std::to_string(uid)).c_str(), 0777) == 0) return uid;
+    }
+    return 0;
+}
+
+TEST(OtherUser, ARuntimeFolderMadeInTheWayIsRefusedByName) {
+    if (geteuid() != 0) GTEST_SKIP() << "switching to another user needs root";
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is not installed";
+    const std::string prefix = "/dev/shm/nxdevice-";
+    const std::uint32_t victim = ClaimVictimId(prefix);
+    ASSERT_NE(victim, 0u);
+    const std::string squatted = prefix + std::to_string(victim);
+    chmod(squatted.c_str(), 0777);  // root's, open to all: what a squatter leaves
+
+    struct Case {
+        const char* name;
+        bool link;        // the name in the way is a link to a folder of the victim's
+        bool xdgRuntime;  // the victim's session gives $XDG_RUNTIME_DIR
+    } cases[] = {
+        {"a folder of another user", false, false},
+        {"a link to the user's own folder", true, false},
+        {"a folder in the way, with $XDG_RUNTIME_DIR", false, true},
+    };
+    std::string own = "/tmp/nxown-XXXXXX";
+    ASSERT_NE(mkdtemp(own.data()), nullptr);
+    ASSERT_EQ(chown(own.c_str(), victim, victim), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(squatted);
+        if (c.link) {
+            fs::create_directory_symlink(own, squatted);
+        } else {
+            fs::create_directory(squatted);
+            chmod(squatted.c_str(), 0777);
+        }
+        FaultDevice device(kScenario);
+        ASSERT_EQ(chown(device.device().root().c_str(), victim, victim), 0);
+        std::vector<std::string> env{"/usr/bin/env", "-u", "XDG_RUNTIME_DIR"};
+        if (c.xdgRuntime) env.push_back("XDG_RUNTIME_DIR=" + own);
+        auto asVictim = [&](std::vector<std::string> argv) {
+            std::vector<std::string> command = env;
+            for (std::string& part : AsUser(victim, std::move(argv))) command.push_back(part);
+            return nxtest::RunProcess(command, device.device(), std::chrono::seconds(20));
+        };
+
+        nxtest::ProcessResult run = asVictim({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"});
+        const std::string result = ReadOrEmpty(device.HostPath("VLMIS.OUT"));
+        if (c.xdgRuntime) {
+            EXPECT_EQ(result.size(), 100u) << run.err;  // the run worked in its own folder
+            EXPECT_TRUE(fs::is_directory(own + "/nxdevice"));
+        } else {
+            EXPECT_EQ(result, "");
+            EXPECT_NE(run.err.find("refusing the runtime folder " + squatted + ": it "),
+                      std::string::npos)
+                << run.err;
+        }
+        // Nothing was made in what stood in the way.
+        EXPECT_TRUE(fs::is_empty(c.link ? own : squatted)) << squatted;
+        asVictim({NXDEVICE_PATH, "stop"});
+    }
+    fs::remove_all(squatted);
+    fs::remove_all(own);
 }
 
 }  // namespace

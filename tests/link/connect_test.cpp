@@ -28,6 +28,7 @@ struct StepCase {
 };
 
 const StepCase kSteps[] = {
+    {"step1_no_start_lock_and_no_launch", Op::CreateMutex, 1, false, true, kFindText, 0},
     {"step1_no_process_snapshot_and_no_launch", Op::ProcessSnapshot, 1, false, true, kFindText, 0},
     {"step1_launch_refused", Op::CreateProcess, 1, false, true, kFindText, 0},
     {"step1_not_installed", std::nullopt, 0, false, false, kFindText, 0},
@@ -42,7 +43,7 @@ const StepCase kSteps[] = {
     {"step9_create_section", Op::CreateSection, 1, true, false,
      u"Fail to create data exchange section!", 7},
     {"step10_map_view", Op::MapView, 1, true, false, u"Fail to map data!", 7},
-    {"step11_create_mutex", Op::CreateMutex, 1, true, false, u"Fail to create Mutex!", 7},
+    {"step11_create_mutex", Op::CreateMutex, 2, true, false, u"Fail to create Mutex!", 7},
 };
 
 void PrintTo(const StepCase& c, std::ostream* os) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -9,8 +10,11 @@
 #include <vector>
 
 #include "framework/cstring.h"
+#include "link/meas_record.h"
+#include "output/angle_format.h"
 #include "output/result_file.h"
 #include "tests/output/result_layout.h"
+#include "tools/vlout/result_file_decoder.h"
 
 namespace {
 
@@ -55,16 +59,19 @@ TEST(ResultRecord, LinesOfAFreshRecord) {
          {std::u16string(20, u'x'), std::u16string(20, u'y'), std::u16string(6, u'z')},
          std::u16string(20, u'x') + kSep + std::u16string(20, u'y') + kSep +
              std::u16string(6, u'z') + kSep},
-        {"three full dialog fields are cut to 49",
+        {"three full dialog fields: the last is cut, not its separator",
          {std::u16string(19, u'a'), std::u16string(19, u'b'), std::u16string(19, u'c')},
          std::u16string(19, u'a') + kSep + std::u16string(19, u'b') + kSep +
-             std::u16string(9, u'c')},
-        {"a huge distance text is cut to 49",
+             std::u16string(8, u'c') + kSep},
+        {"a huge distance text is cut to what leaves its separator",
          {u" 1.0000", u" 2.0000", std::u16string(400, u'9')},
-         u" 1.0000\u00A7 2.0000\u00A7" + std::u16string(33, u'9')},
-        {"a cut never splits a surrogate pair",  // unit 48 would be the pair's first half
-         {std::u16string(47, u'a'), u"\U0001F600", u""},
-         std::u16string(47, u'a') + kSep},
+         u" 1.0000\u00A7 2.0000\u00A7" + std::u16string(32, u'9') + kSep},
+        {"an over-long first field leaves room for every separator",
+         {std::u16string(60, u'a'), u"b", u"c"},
+         std::u16string(46, u'a') + kSep + kSep + kSep},
+        {"a cut never splits a surrogate pair",  // unit 46 would be the pair's first half
+         {std::u16string(45, u'a') + u"\U0001F600", u"", u""},
+         std::u16string(45, u'a') + kSep + kSep + kSep},
     };
     for (const Case& c : cases) {
         ResultRecord record;
@@ -127,6 +134,39 @@ TEST(ResultRecord, VersionLines) {
     EXPECT_EQ(record.bytes()[99], 0);
 }
 
+// Whatever the measurement program reports, the unattended writer's file is one that the reader
+// takes: every angle unit with the extreme angles, and the extreme distances (a distance of about
+// 1e28 or more no longer fits the line), through one writer's buffer as a run reuses it.
+TEST(ResultRecord, ExtremeMeasurementsAlwaysGiveAFileTheReaderTakes) {
+    using Limits = std::numeric_limits<double>;
+    constexpr double kMax = Limits::max(), kInf = Limits::infinity(), kNaN = Limits::quiet_NaN();
+    const double distances[] = {0.0,  -0.0,  12.3456, 1e27,  1e28, -1e28, 1e300,
+                                kMax, -kMax, kInf,    -kInf, kNaN, -kNaN, Limits::denorm_min()};
+    const std::int32_t angles[] = {INT32_MIN, -1, 0, 1295999, INT32_MAX};
+    ResultRecord record;
+    for (int unit = 0; unit <= 2; ++unit) {
+        for (std::int32_t angle : angles) {
+            for (double distance : distances) {
+                MeasRecord measured;
+                measured.setDistanceValid(1);
+                measured.setSlopeDistance(distance);
+                CString texts[3];
+                FormatAngle(angle, texts[0], unit, 0);
+                FormatAngle(angle, texts[1], unit, 1);
+                FormatDistance(measured, texts[2]);
+                record.Compose({texts[0], texts[1], texts[2]});
+                const auto decoded = vlout::DecodeResultFile(record.bytes());
+                SCOPED_TRACE(testing::Message() << "unit " << unit << ", angle " << angle
+                                                << ", distance " << distance);
+                ASSERT_TRUE(decoded.ok()) << decoded.error;
+                ASSERT_EQ(decoded.fields.size(), 3u);
+                for (int i = 0; i < 3; ++i)  // each field the start of its text
+                    EXPECT_TRUE(std::u16string_view(texts[i]).starts_with(decoded.fields[i]));
+            }
+        }
+    }
+}
+
 TEST(ResultRecord, ALaterShorterLineLeavesTheRestOfTheLongerOneBeyondByte51) {
     ResultRecord record;
     std::u16string longField(35, u'L');
@@ -140,9 +180,11 @@ TEST(ResultRecord, ALaterShorterLineLeavesTheRestOfTheLongerOneBeyondByte51) {
     EXPECT_EQ(Bytes(record.bytes()), Bytes(expected));
 }
 
-// Random fields of every length and code unit: the line is always the fields' prefix, ends in
-// a terminator within the 100 bytes, and nothing beyond byte 51 changes except under the line.
-TEST(ResultRecord, RandomFieldsNeverRunPastTheRecord) {
+// Random fields of every length and code unit (but the separator): the line ends in a terminator
+// within the 100 bytes and splits into the fields again, each whole or cut short, every one
+// with its separator; it is the fields whole when they fit, and nothing beyond byte 51 changes
+// except under the line.
+TEST(ResultRecord, RandomFieldsNeverRunPastTheRecordNorLoseASeparator) {
     std::mt19937 random(42);
     std::uniform_int_distribution<int> length(0, 60), count(1, 5);
     std::uniform_int_distribution<int> unit(0, 0xFFFF), small(0, 3);
@@ -152,8 +194,10 @@ TEST(ResultRecord, RandomFieldsNeverRunPastTheRecord) {
         std::u16string full;
         for (auto& field : fields) {
             field.resize(static_cast<std::size_t>(length(random)));
-            for (auto& c : field)
+            for (auto& c : field) {
                 c = static_cast<char16_t>(small(random) ? 'a' + small(random) : unit(random));
+                if (c == kSep) c = u'z';
+            }
             full += std::u16string_view(field).substr(0, field.find(u'\0'));
             full += kSep;
         }
@@ -163,11 +207,21 @@ TEST(ResultRecord, RandomFieldsNeverRunPastTheRecord) {
         std::size_t n = 0;
         while (n < 50 && (b[2 * n] | b[2 * n + 1]) != 0) ++n;
         ASSERT_LT(n, 50u) << "no terminator within the record";
-        ASSERT_LE(n, 49u);
-        ASSERT_EQ(n, full.size() <= 49 ? full.size()
-                                       : (full[48] >= 0xD800 && full[48] <= 0xDBFF ? 48 : 49));
-        for (std::size_t i = 0; i < n; ++i)
-            ASSERT_EQ(char16_t(b[2 * i] | b[2 * i + 1] << 8), full[i]) << "unit " << i;
+        std::u16string line;
+        for (std::size_t i = 0; i < n; ++i) line += char16_t(b[2 * i] | b[2 * i + 1] << 8);
+        if (full.size() <= 49) {
+            ASSERT_EQ(line, full);
+        } else {
+            ASSERT_GE(n, 48u);  // 48 when a cut dropped half a surrogate pair
+        }
+        std::size_t at = 0;
+        for (const std::u16string& field : fields) {
+            const std::size_t end = line.find(kSep, at);
+            ASSERT_NE(end, std::u16string::npos) << "a field lost its separator";
+            ASSERT_EQ(field.compare(0, end - at, line, at, end - at), 0) << "not the field's start";
+            at = end + 1;
+        }
+        ASSERT_EQ(at, line.size());
         for (std::size_t i = 2 * n + 2; i < 100; ++i) {
             if (i < 52)
                 ASSERT_EQ(b[i], 0) << "byte " << i;

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/device.h"
 #include "platform/fault.h"
@@ -100,18 +102,54 @@ TEST(DeviceFile, ASecondOpenFailsWhileOneIsOpenInAnyProcess) {
     EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLVER.OUT")), "theirs");
 }
 
-TEST(DeviceFile, AKilledWriterLeavesTheOldFileAndItsTemporaryIsSwept) {
+TEST(DeviceFile, AKilledWriterLeavesTheOldFileAndNoTemporary) {
     Device().WriteFile("out/R.OUT", "old");
     {
         Peer writer({"file", "\\OUT\\R.OUT", "half-written", "hang"});
         ASSERT_EQ(writer.Line(0), "writing");
     }
     EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("out/R.OUT")), "old");
+    EXPECT_EQ(Listing(Device().Path("out")), (std::vector<std::string>{"R.OUT"}));
     HANDLE f = OpenForWriting(u"\\OUT\\R.OUT");
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(CommitFile(f));
     EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("out/R.OUT")), "");
     EXPECT_EQ(Listing(Device().Path("out")), (std::vector<std::string>{"R.OUT"}));
+}
+
+// Another user who may write in the root folder keeps a link to a file outside the device at
+// the name a writer's temporary used to take: no write goes through it, and the result stays a
+// file of its own.
+TEST(DeviceFile, ALinkPlantedWhereTheTemporaryGoesIsNeverFollowed) {
+    std::string outside = "/tmp/nxoutside-XXXXXX";
+    ASSERT_NE(mkdtemp(outside.data()), nullptr);
+    const std::string victim = outside + "/victim";
+    std::ofstream(victim) << "precious";
+    chmod(Device().root().c_str(), 01777);
+    const std::string planted = Device().Path(".VLMIS.OUT.nxtmp." + std::to_string(getpid()));
+    std::vector<std::string> planter{NX_PLATFORM_PEER, "plant", planted, victim};
+    if (geteuid() == 0)  // as another user, the attack the shared root folder invites
+        planter.insert(planter.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                         "--clear-groups", "--"});
+    int failed = 0;
+    {
+        Peer attacker({planter.begin() + 1, planter.end()}, Device(), planter.front());
+        ASSERT_EQ(attacker.Line(0), "planting");
+        for (int i = 0; i < 200; ++i) {
+            HANDLE f = OpenForWriting(u"\\VLMIS.OUT");
+            failed += f == INVALID_HANDLE_VALUE || !WriteText(f, "new") || !CommitFile(f);
+        }
+    }
+    chmod(Device().root().c_str(), 0700);
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(nxtest::ReadFileBytes(victim), "precious");
+    struct stat st {};
+    ASSERT_EQ(lstat(Device().Path("VLMIS.OUT").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLMIS.OUT")), "new");
+    std::filesystem::remove_all(outside);
+    std::filesystem::remove(planted);
+    std::filesystem::remove(Device().Path("VLMIS.OUT"));
 }
 
 TEST(DeviceFile, FailedWritesAndFlushesKeepTheOldFile) {
@@ -187,6 +225,24 @@ TEST(Section, ASecondOpenerSeesTheBytesAndAReopenNeverClearsThem) {
     EXPECT_EQ(std::string(view, 5), "again");
     UnmapViewOfFile(view);
     CloseHandle(s);
+}
+
+// Another program of the user cuts the section's file short under a live view: the view keeps
+// working instead of ending the process with SIGBUS. The bytes lost read as zeros, and what is
+// written to the view reaches the file again.
+TEST(Section, AViewOutlivesItsFileCutShort) {
+    HANDLE s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"CUT");
+    auto* view = static_cast<char*>(MapViewOfFile(s, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    std::memcpy(view, "before", 6);
+    const std::string file = RuntimeDirectory() + "/sections/CUT";
+    ASSERT_EQ(truncate(file.c_str(), 0), 0);
+    EXPECT_EQ(std::string(view, 6), std::string(6, '\0'));
+    std::memcpy(view + 114, "after", 6);
+    EXPECT_EQ(std::filesystem::file_size(file), 120u);
+    EXPECT_EQ(nxtest::ReadFileBytes(file).substr(114), std::string("after", 6));
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(s));
 }
 
 TEST(Section, RefusesWhatTheDeviceDoesNotOffer) {

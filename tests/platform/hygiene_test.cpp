@@ -1,8 +1,12 @@
 // Closing every handle leaves no descriptor or mapping behind; faults are injected on demand.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "platform/device.h"
 #include "platform/fault.h"
@@ -79,6 +83,45 @@ TEST(Hygiene, ClosingEveryHandleLeavesNoDescriptorOrMapping) {
     for (int i = 0; i < 20; ++i) UseEveryKindOfHandle();
     EXPECT_EQ(CountDescriptors(), descriptors);
     EXPECT_EQ(CountMappings(), mappings);
+}
+
+// With every descriptor in use, each service that needs one fails with that cause, not with a
+// fixed code of its own.
+TEST(Hygiene, ServicesReportTheCauseOfAFailure) {
+    struct Case {
+        const char* service;
+        std::function<bool()> call;  // true when the call succeeded
+    } cases[] = {
+        {"CreateMutexW", [] { return CreateMutexW(nullptr, FALSE, u"EMFILE") != nullptr; }},
+        {"CreateFileMappingW",
+         [] {
+             return CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120,
+                                       u"EMFILE") != nullptr;
+         }},
+        {"CreateFileW",
+         [] {
+             return CreateFileW(u"\\EMFILE.OUT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                nullptr) != INVALID_HANDLE_VALUE;
+         }},
+        {"RegisterWindowMessageW", [] { return RegisterWindowMessageW(u"EMFILE") != 0; }},
+        {"PeekMessageW", [] {
+             DestroyThreadQueue();  // made again on its next use
+             MSG m;
+             return PeekMessageW(&m) == TRUE;
+         }}};
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit exhausted = saved;
+    exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
+    std::vector<DWORD> errors;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
+    for (const Case& c : cases) errors.push_back(c.call() ? ERROR_SUCCESS : GetLastError());
+    setrlimit(RLIMIT_NOFILE, &saved);
+    for (std::size_t i = 0; i < errors.size(); ++i)
+        EXPECT_EQ(errors[i], ERROR_TOO_MANY_OPEN_FILES) << cases[i].service;
 }
 
 TEST(Fault, TheNthCallOfAnOperationFailsAndOnlyThatOne) {

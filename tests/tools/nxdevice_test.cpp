@@ -135,7 +135,7 @@ TEST(NxdeviceTest, PostReachesEveryTopLevelWindow) {
     EXPECT_EQ(Nxdevice({"stop"}, empty).exitCode, 0);  // takes its runtime folder along
 }
 
-TEST(NxdeviceTest, StopEndsTheProcessesAndSweepsTheRuntimeFolder) {
+TEST(NxdeviceTest, StopEndsTheProcessesButNotItsCallerAndSweepsTheRuntimeFolder) {
     TempDevice device;
     ASSERT_EQ(Nxdevice({"init", device.root(), "--prefix", "\\"}, ToolsDevice()).exitCode, 0);
     const pid_t sim = StartProcess({device.Path("NEDIX/NX.EXE")}, device);
@@ -154,6 +154,14 @@ TEST(NxdeviceTest, StopEndsTheProcessesAndSweepsTheRuntimeFolder) {
     const std::string runtime = r.out.substr(swept + 6, r.out.find('\n', swept) - swept - 6);
     EXPECT_FALSE(runtime.empty());
     EXPECT_FALSE(fs::exists(runtime));
+
+    // Nor the processes that started it: here two shells of the device, one inside the other.
+    const pid_t sibling = StartProcess({device.Path("NEDIX/NX.EXE")}, device);
+    r = RunProcess({"/bin/sh", "-c", "/bin/sh -c '\"$0\" stop; echo inner' \"$0\"; echo outer",
+                    ToolPath("nxdevice")},
+                   device, 30s);
+    EXPECT_TRUE(r.out.ends_with("inner\nouter\n")) << r.out << r.err;
+    EXPECT_EQ(WaitProcess(sibling, 1s), 0);
 
     // The device of the host itself is never stopped wholesale.
     r = Nxdevice({"--root", "/", "stop"}, device);

@@ -1,8 +1,12 @@
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
 
 #include "platform/device.h"
@@ -35,6 +39,19 @@ std::vector<DeviceProcess> WaitForEnd(const std::vector<DeviceProcess>& ending,
     }
 }
 
+// The processes that started this one, its parent first, up to the host's first process. A
+// shell that runs "nxdevice stop" on its own device is a process of that device too.
+std::set<win::DWORD> Ancestors() {
+    std::set<win::DWORD> ancestors;
+    for (pid_t pid = getppid(); pid > 1 && ancestors.insert(static_cast<win::DWORD>(pid)).second;) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        pid = 0;
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("PPid:", 0) == 0) pid = static_cast<pid_t>(std::stol(line.substr(5)));
+    }
+    return ancestors;
+}
+
 void SendToAll(const std::vector<DeviceProcess>& processes, int signal) {
     for (const DeviceProcess& p : processes) kill(static_cast<pid_t>(p.processId), signal);
 }
@@ -51,6 +68,11 @@ int CmdStop(const Args& args) {
                             "device with --root DIR or DEVICE_ROOT");
     auto processes = ListDeviceProcesses();
     if (!processes) return CommandError("stop", "cannot take a snapshot of the device's processes");
+    // Never the processes that started this one: stop ends the device's programs, not its
+    // caller.
+    const std::set<win::DWORD> ancestors = Ancestors();
+    std::erase_if(*processes,
+                  [&](const DeviceProcess& p) { return ancestors.count(p.processId) != 0; });
 
     SendToAll(*processes, SIGTERM);
     std::vector<DeviceProcess> left = WaitForEnd(*processes, kGrace);

@@ -41,7 +41,8 @@ const Command kCommands[] = {
      CmdPost},
     {"stop", "stop",
      "end the device's processes: SIGTERM, then SIGKILL for those still there after a second;\n"
-     "then empty the device's runtime folder (its kernel objects, queues and tables).",
+     "then empty the device's runtime folder (its kernel objects, queues and tables). Never\n"
+     "nxdevice itself nor the processes that started it (the shell that runs it).",
      CmdStop},
     {"click", "click ID [--title TEXT]",
      "click the control ID (decimal or 0x-hex; -1 for a control without an id) in the\n"

@@ -22,7 +22,7 @@ int AppendToolLine(int argc, char** argv) {
     line += "\n";
 
     std::string host = win::ResolveDevicePath(win::Utf8ToUtf16(kToolLogPath));
-    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         std::fprintf(stderr, "%s: cannot open %s: %s\n", name.c_str(), host.c_str(),
                      std::strerror(errno));

@@ -15,7 +15,7 @@ CommandLog::~CommandLog() {
 bool CommandLog::Open(std::string_view devicePath) {
     if (devicePath.empty()) return true;
     std::string host = win::ResolveDevicePath(win::Utf8ToUtf16(devicePath));
-    fd_ = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd_ = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
     return fd_ >= 0;
 }
 

@@ -1,0 +1,39 @@
+// Runs that share their device with others: bridges started together start one measurement
+// program between them.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "tests/faults/campaign.h"
+
+namespace nxfault {
+namespace {
+
+constexpr milliseconds kRunBound{8000};
+
+// Six devices at once, four bridges started together on each, none running the measurement
+// program before: on each device the bridges end with one measurement program between them.
+TEST(SharedDevice, BridgesStartedTogetherStartOneMeasurementProgram) {
+    std::vector<std::string> failures =
+        RunCampaign("bridges started together", 6, [](int, std::mt19937_64&, Findings& findings) {
+            FaultDevice device("[record]\nhz_angle = 1\n");
+            std::vector<std::unique_ptr<Process>> bridges;
+            for (int i = 0; i < 4; ++i)
+                bridges.push_back(std::make_unique<Process>(
+                    std::vector<std::string>{NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"},
+                    device.device()));
+            for (auto& bridge : bridges) {
+                if (!bridge->WaitFor(kRunBound)) findings.Add("a bridge did not end");
+                if (std::string end = bridge->CleanEnd(); !end.empty()) findings.Add(end);
+            }
+            if (std::size_t running = device.MeasProgramIds().size(); running != 1)
+                findings.Add(std::to_string(running) + " measurement programs run");
+            device.Stop();
+        });
+    for (const std::string& failure : failures) ADD_FAILURE() << failure;
+}
+
+}  // namespace
+}  // namespace nxfault
