@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/dialog_controls.h"
+#include "platform/dialog_focus.h"
 #include "platform/renderer.h"
 #include "platform/window_registry.h"
 #include "platform/window_table.h"
@@ -54,13 +55,13 @@ RECT PlaceDialog(const DialogTemplate& dialog, HWND parent) {
     return RECT{left, top, left + width, top + height};
 }
 
-void FocusFirstTabStop(detail::WindowRecord& window) {
+// The template's last BS_DEFPUSHBUTTON gives the default id; it has the default look until
+// the focus is placed.
+void TakeDefaultFromTemplate(detail::WindowRecord& window) {
     for (const DialogControlState& state : window.state.controls) {
-        if (detail::IsReachableTabStop(*state.control)) {
-            window.state.focusedControl = state.control->id;
-            return;
-        }
+        if (detail::IsDefaultPushButton(*state.control)) window.defaultId = state.control->id;
     }
+    detail::PlaceDefaultLook(window);
 }
 
 }  // namespace
@@ -97,15 +98,16 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
     window->state.title = own.title;
     window->state.windowRect = PlaceDialog(own, parent);
     for (const DialogControlTemplate& control : own.controls) {
-        window->state.controls.push_back(DialogControlState{&control, control.text, BST_UNCHECKED});
+        window->state.controls.push_back(DialogControlState{&control, control.text});
     }
+    TakeDefaultFromTemplate(*window);
     detail::AddWindowRecord(window);
     detail::NotifyChanged(*window);
 
     LRESULT placeFocus = SendMessageW(hwnd, WM_INITDIALOG, 0, 0);
     // The initialisation may have destroyed the window; then there is no dialog to return.
     if (window->destroyed) return 0;
-    if (placeFocus) FocusFirstTabStop(*window);
+    if (placeFocus) detail::SetDialogFocus(*window, detail::NextTabStop(*window, -1, false));
     if (own.style & WS_VISIBLE) window->state.visible = true;
     detail::NotifyChanged(*window);
     return hwnd;
@@ -204,11 +206,7 @@ BOOL SetFocusedControl(HWND dialog, int controlId) {
     if (!window) return FALSE;
     int index = FindControlIndex(*window, controlId);
     if (index < 0) return FALSE;
-    int id = window->state.controls[index].control->id;
-    if (window->state.focusedControl != id) {
-        window->state.focusedControl = id;
-        detail::NotifyChanged(*window);
-    }
+    detail::SetDialogFocus(*window, index);
     return TRUE;
 }
 
