@@ -35,19 +35,21 @@ LONG UnitsToPixels(int units, int baseUnits, int divisor) {
     return static_cast<LONG>((units * baseUnits + divisor / 2) / divisor);
 }
 
+// The whole window's rectangle: the template's size is the client area's, and the frame and
+// caption come around it, as the platform's AdjustWindowRectEx adds them. The template's
+// position is the client area's (from the owner's or the work area's corner); DS_CENTER centres
+// the whole window in the work area.
 RECT PlaceDialog(const DialogTemplate& dialog, HWND parent) {
     Renderer& renderer = CurrentRenderer();
     Renderer::BaseUnits base = renderer.DialogBaseUnits(dialog);
+    Renderer::FrameInsets frame = renderer.DialogFrame(dialog);
     RECT work = renderer.WorkArea();
-    LONG width = UnitsToPixels(dialog.cx, base.x, 4);
-    LONG height = UnitsToPixels(dialog.cy, base.y, 8);
-    LONG left = work.left + UnitsToPixels(dialog.x, base.x, 4);
-    LONG top = work.top + UnitsToPixels(dialog.y, base.y, 8);
-    RECT owner;
-    if (parent != 0 && GetWindowRect(parent, &owner)) {
-        left = owner.left + UnitsToPixels(dialog.x, base.x, 4);
-        top = owner.top + UnitsToPixels(dialog.y, base.y, 8);
-    }
+    LONG width = frame.left + UnitsToPixels(dialog.cx, base.x, 4) + frame.right;
+    LONG height = frame.top + UnitsToPixels(dialog.cy, base.y, 8) + frame.bottom;
+    RECT origin = work;
+    if (parent != 0) GetWindowRect(parent, &origin);
+    LONG left = origin.left + UnitsToPixels(dialog.x, base.x, 4) - frame.left;
+    LONG top = origin.top + UnitsToPixels(dialog.y, base.y, 8) - frame.top;
     if (dialog.style & DS_CENTER) {
         left = work.left + ((work.right - work.left) - width) / 2;
         top = work.top + ((work.bottom - work.top) - height) / 2;

@@ -71,8 +71,10 @@ const DialogTemplate* FindDialogResource(int resourceId);
 // Creates a dialog window from the template (modeless): the window and its controls are
 // made, the dialog is listed as a top-level window of the device, WM_INITDIALOG is sent to
 // procedure (a TRUE result puts the focus on the first visible, enabled tab stop), and the
-// window is shown when the template's style has WS_VISIBLE. DS_CENTER centres it in the work
-// area first. 0 on failure.
+// window is shown when the template's style has WS_VISIBLE. The template's size is the client
+// area's; the renderer's frame and caption come around it (Renderer::DialogFrame), and
+// DS_CENTER centres the whole window in the work area. The template's last BS_DEFPUSHBUTTON,
+// if any, gives the default id. 0 on failure.
 HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
 
 // Runs a modal loop for the dialog: takes messages from the thread's queue and dispatches them
@@ -127,7 +129,7 @@ struct DialogState {
     std::u16string title;
     std::vector<DialogControlState> controls;  // template order
     int focusedControl = 0;
-    RECT windowRect;  // screen pixels
+    RECT windowRect;  // screen pixels: the whole window, its frame and caption included
     bool visible = false;
     HICON bigIcon = 0, smallIcon = 0;
 };
