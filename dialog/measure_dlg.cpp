@@ -114,6 +114,7 @@ void CMeasureDlg::OnShortcutTool() {
 }
 
 win::BOOL CMeasureDlg::DestroyWindow() {
+    ReadMeasRecord(m_measRecord.bytes.data());
     if (m_measRecord.edmState() != 0) PostEdmCommand(kEdmStop, 0);
     return CDialog::DestroyWindow();
 }

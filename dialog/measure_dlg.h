@@ -25,8 +25,9 @@ class CMeasureDlg : public CDialog {
     // written); nothing is shown either way.
     bool WriteVersionFile();
 
-    // Posts the stop command 17 when the last record copy shows the distance meter in a
-    // non-zero state, then destroys the window as the framework does.
+    // Takes a fresh copy of the shared record and posts the stop command 17 when it shows the
+    // distance meter in a non-zero state, then destroys the window as the framework does. The
+    // fresh copy matters: a meter started since the last notification must be stopped too.
     win::BOOL DestroyWindow() override;
 
     // Acts on the measurement program's tilt-over, data-change and list-parameter

@@ -84,6 +84,19 @@ TEST_F(DialogTest, ConfermaWritesTheShownTextsAndTheMeterIsStoppedOnce) {
     EXPECT_EQ(posted[6], "NXSETEDMMODE 17 0");
 }
 
+// The meter started by "Misura" is stopped when the run ends, also when no data-change
+// notification told the dialog that it runs.
+TEST_F(DialogTest, MisuraThenAnnullaBeforeAnyDataStopsTheMeter) {
+    SetSharedRecord(MakeRecord(1, 0, 0, 0, 1, 0.0));  // what the measurement program shows
+    ScriptedDlg dialog;
+    dialog.script = {Click(IDC_MEASURE), Click(IDC_CANCEL_BUTTON)};
+    EXPECT_EQ(dialog.DoModal(), 2);
+    const std::vector<std::string> posted = TakePosted();
+    ASSERT_EQ(posted.size(), 7u);
+    EXPECT_EQ(posted[5], "NXSETEDMMODE 30 0");
+    EXPECT_EQ(posted[6], "NXSETEDMMODE 17 0");
+}
+
 TEST_F(DialogTest, ConfermaCutsEachControlTextTo19Characters) {
     CMeasureDlg dialog;
     ASSERT_TRUE(dialog.Create(IDD_MEASURE));
