@@ -18,7 +18,9 @@ class CMeasureDlg : public CDialog {
     ~CMeasureDlg() override;
 
     // "\VLMIS.OUT" from the texts of edits 1002, 1003 and 1004 (at most 19 characters each).
-    virtual void WriteResultFileFromDialog();
+    // False when the file could not be written (the old file, if any, is then as it was), so
+    // that "Conferma" never ends the run without its result.
+    virtual bool WriteResultFileFromDialog();
     // "\VLMIS.OUT" from m_strHorizAngle, m_strZenithAngle and m_strSlopeDistance as they stand.
     virtual void WriteResultFile();
     // "\VLVER.OUT" from g_confParam59..56. False when the file could not be opened (or
