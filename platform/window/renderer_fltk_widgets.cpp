@@ -101,26 +101,24 @@ void ControlWidget::SetText(const std::string& utf8) {
 }
 
 void ControlWidget::SetChecked(bool checked) {
-    if (checked == checked_) return;
-    checked_ = checked;
-    Invalidate();
+    SetLook(checked_, checked);
 }
 
 void ControlWidget::SetFocused(bool focused) {
-    if (focused == focused_) return;
-    focused_ = focused;
-    Invalidate();
+    SetLook(focused_, focused);
 }
 
 void ControlWidget::SetPushed(bool pushed) {
-    if (pushed == pushed_) return;
-    pushed_ = pushed;
-    Invalidate();
+    SetLook(pushed_, pushed);
 }
 
 void ControlWidget::SetDefault(bool isDefault) {
-    if (isDefault == default_) return;
-    default_ = isDefault;
+    SetLook(default_, isDefault);
+}
+
+void ControlWidget::SetLook(bool& look, bool value) {
+    if (look == value) return;
+    look = value;
     Invalidate();
 }
 

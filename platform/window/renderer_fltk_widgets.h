@@ -65,6 +65,7 @@ class ControlWidget : public Fl_Widget {
     int handle(int event) override;
 
   private:
+    void SetLook(bool& look, bool value);  // redraws when the value is new
     void Invalidate();
     void DrawButton();
     void DrawRadio();

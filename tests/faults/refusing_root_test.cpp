@@ -55,6 +55,7 @@ const Case kCases[] = {
     {"CommitFailsGhd", Refusal::CommitFails, "-Ghd0", "VLMIS.OUT", 3},
     {"ReadOnlyRootGha", Refusal::ReadOnlyRoot, "-Gha0", "VLMIS.OUT", 3},
     {"ReadOnlyRootVer", Refusal::ReadOnlyRoot, "-Ver0", "VLVER.OUT", 4},
+    {"ReadOnlyRootNor", Refusal::ReadOnlyRoot, "-Nor0", "VLMIS.OUT", 3},
 };
 
 // As root, permissions do not bite: a read-only bind of the root in a mount namespace of the

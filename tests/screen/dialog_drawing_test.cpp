@@ -8,8 +8,6 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
-#include <algorithm>
-
 #include "platform/renderer.h"
 #include "tests/screen/screen_fixture.h"
 #include "tests/screen/test_dialog.h"
@@ -81,10 +79,7 @@ TEST_F(DialogDrawingTest, DisabledTextIsGray) {
     dialog.Sync();
     auto darkest = [&](int id) {
         auto b = dialog.ControlBox(id);
-        unsigned long min = 0xFF;
-        for (unsigned long p : GrabPixels(dialog.window(), b.x + 3, b.y + 3, b.w - 6, b.h - 6))
-            min = std::min({min, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
-        return min;
+        return DarkestChannel(GrabPixels(dialog.window(), b.x + 3, b.y + 3, b.w - 6, b.h - 6));
     };
     EXPECT_EQ(darkest(kEdit), 0x80u);
     EXPECT_EQ(darkest(kLabel), 0x00u);

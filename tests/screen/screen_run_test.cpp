@@ -3,7 +3,6 @@
 // dialog's window, found by its title. Judged by the result file and by what the window shows.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 #include "platform/renderer.h"
@@ -135,23 +134,9 @@ class ScreenRunTest : public testing::Test {
 
 const std::string kExpected = ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7");
 
+// Also: the outer frame sits in the middle of the screen (no window manager: the work area is
+// the whole screen), and the read-only edits show their text in the disabled colour.
 TEST_F(ScreenRunTest, MisuraThenConfermaByMouseWritesTheMeasurement) {
-    LayOut();
-    StartBridge();
-    const unsigned long w = AwaitWindow(kTitle);
-    ASSERT_NE(w, 0u);
-    const auto empty = DistancePixels(w);
-    Click(w, Place(kMisura));
-    ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
-    Click(w, Place(kConferma));
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
-    EXPECT_EQ(ResultFile(), kExpected);
-}
-
-// The outer frame sits in the middle of the screen (no window manager: the work area is the
-// whole screen), and the read-only edits show their text in the disabled colour: no pixel of
-// the distance is darker than the platform's gray.
-TEST_F(ScreenRunTest, TheDialogIsCentredAndShowsItsValuesInTheDisabledColour) {
     LayOut();
     StartBridge();
     const unsigned long w = AwaitWindow(kTitle);
@@ -163,10 +148,10 @@ TEST_F(ScreenRunTest, TheDialogIsCentredAndShowsItsValuesInTheDisabledColour) {
     Click(w, Place(kMisura));
     ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
     const Box d = Place(kDistance);
-    unsigned long darkest = 0xFF;
-    for (unsigned long p : GrabPixels(w, d.x + 3, d.y + 3, d.w - 6, d.h - 6))
-        darkest = std::min({darkest, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
-    EXPECT_EQ(darkest, 0x80u);
+    EXPECT_EQ(DarkestChannel(GrabPixels(w, d.x + 3, d.y + 3, d.w - 6, d.h - 6)), 0x80u);
+    Click(w, Place(kConferma));
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(ResultFile(), kExpected);
 }
 
 TEST_F(ScreenRunTest, MisuraThenConfermaByKeyboardWritesTheMeasurement) {
