@@ -104,8 +104,13 @@ TEST_F(DialogTest, MisuraThenAnnullaBeforeAnyDataStopsTheMeter) {
 
 // A "Conferma" whose result file cannot be written keeps the dialog open and says so in one
 // message box; the old file stays. Once the cause is gone, "Conferma" writes and closes.
-class UnwritableConfermaTest : public DialogTest,
-                               public testing::WithParamInterface<win::fault::Op> {
+struct Cause {
+    win::fault::Op fails;  // on its first call
+    const char* name;
+    friend void PrintTo(const Cause& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnwritableConfermaTest : public DialogTest, public testing::WithParamInterface<Cause> {
   protected:
     void TearDown() override {
         win::fault::Reset();
@@ -138,7 +143,7 @@ TEST_P(UnwritableConfermaTest, KeepsTheDialogOpenUntilTheFileIsWritten) {
     });
     SetSharedRecord(MakeRecord(1, 162000, 324000, 1, 0, 12.3456));
     win::fault::Reset();
-    win::fault::FailNth(GetParam(), 1);  // the first attempt fails, the next one succeeds
+    win::fault::FailNth(GetParam().fails, 1);  // the first attempt fails, the next one succeeds
 
     ProbedDlg dialog;
     dialog.script = {
@@ -159,18 +164,10 @@ TEST_P(UnwritableConfermaTest, KeepsTheDialogOpenUntilTheFileIsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, UnwritableConfermaTest,
-                         testing::Values(win::fault::Op::CreateFile, win::fault::Op::WriteFile,
-                                         win::fault::Op::CommitFile),
-                         [](const testing::TestParamInfo<win::fault::Op>& info) {
-                             switch (info.param) {
-                                 case win::fault::Op::CreateFile:
-                                     return "OpenRefused";
-                                 case win::fault::Op::WriteFile:
-                                     return "DiskFull";
-                                 default:
-                                     return "WriteOutFails";
-                             }
-                         });
+                         testing::Values(Cause{win::fault::Op::CreateFile, "OpenRefused"},
+                                         Cause{win::fault::Op::WriteFile, "DiskFull"},
+                                         Cause{win::fault::Op::CommitFile, "WriteOutFails"}),
+                         [](const testing::TestParamInfo<Cause>& info) { return info.param.name; });
 
 TEST_F(DialogTest, ConfermaCutsEachControlTextTo19Characters) {
     CMeasureDlg dialog;

@@ -208,8 +208,9 @@ struct KeyCase {
     const char* name;
     std::vector<std::string> keys;  // xdotool arguments
     int measures, stops;            // EDM commands 30 and 17 received
-    bool ends;                      // and with it the result file written ("Conferma")
-    bool writes;
+    bool ends;                      // the run ended
+    bool writes;                    // the result file was written
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const KeyCase kKeyCases[] = {
