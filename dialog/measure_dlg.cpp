@@ -7,6 +7,7 @@
 #include "dialog/resource.h"
 #include "dialog/version_params.h"
 #include "framework/data_exchange.h"
+#include "framework/win_app.h"
 #include "link/meas_link.h"
 #include "link/protocol.h"
 #include "output/result_file.h"
@@ -17,6 +18,9 @@ namespace {
 // Each control's text reaches the result file through a field of 20 code units with its
 // terminator: at most 19 characters.
 constexpr int kDialogFieldUnits = 20;
+
+// Shown when "Conferma" could not write the result file.
+constexpr char16_t kResultFileFailedText[] = u"Fail to write result file!";
 
 }  // namespace
 
@@ -104,8 +108,14 @@ void CMeasureDlg::OnCancelButton() {
     SendMessage(win::WM_CLOSE, 0, 0);
 }
 
+// The dialog closes only once the result is written: the field software would take an older
+// file, or none, for this measurement. Otherwise the user is told, and "Conferma" can be
+// tried again or "Annulla" ends the run.
 void CMeasureDlg::OnConfirm() {
-    WriteResultFileFromDialog();
+    if (!WriteResultFileFromDialog()) {
+        AfxMessageBox(kResultFileFailedText);
+        return;
+    }
     SendMessage(win::WM_CLOSE, 0, 0);
 }
 
@@ -114,11 +124,12 @@ void CMeasureDlg::OnShortcutTool() {
 }
 
 win::BOOL CMeasureDlg::DestroyWindow() {
+    ReadMeasRecord(m_measRecord.bytes.data());
     if (m_measRecord.edmState() != 0) PostEdmCommand(kEdmStop, 0);
     return CDialog::DestroyWindow();
 }
 
-void CMeasureDlg::WriteResultFileFromDialog() {
+bool CMeasureDlg::WriteResultFileFromDialog() {
     static ResultRecord record;
     win::WCHAR hzAngle[kDialogFieldUnits] = {};
     win::WCHAR zenithAngle[kDialogFieldUnits] = {};
@@ -126,7 +137,7 @@ void CMeasureDlg::WriteResultFileFromDialog() {
     GetDlgItemText(IDC_HZ_ANGLE, hzAngle, kDialogFieldUnits);
     GetDlgItemText(IDC_ZENITH_ANGLE, zenithAngle, kDialogFieldUnits);
     GetDlgItemText(IDC_SLOPE_DISTANCE, slopeDistance, kDialogFieldUnits);
-    WriteResultRecord(kResultFilePath, record, {hzAngle, zenithAngle, slopeDistance});
+    return WriteResultRecord(kResultFilePath, record, {hzAngle, zenithAngle, slopeDistance});
 }
 
 void CMeasureDlg::WriteResultFile() {

@@ -18,15 +18,18 @@ class CMeasureDlg : public CDialog {
     ~CMeasureDlg() override;
 
     // "\VLMIS.OUT" from the texts of edits 1002, 1003 and 1004 (at most 19 characters each).
-    virtual void WriteResultFileFromDialog();
+    // False when the file could not be written (the old file, if any, is then as it was), so
+    // that "Conferma" never ends the run without its result.
+    virtual bool WriteResultFileFromDialog();
     // "\VLMIS.OUT" from m_strHorizAngle, m_strZenithAngle and m_strSlopeDistance as they stand.
     virtual void WriteResultFile();
     // "\VLVER.OUT" from g_confParam59..56. False when the file could not be opened (or
     // written); nothing is shown either way.
     bool WriteVersionFile();
 
-    // Posts the stop command 17 when the last record copy shows the distance meter in a
-    // non-zero state, then destroys the window as the framework does.
+    // Takes a fresh copy of the shared record and posts the stop command 17 when it shows the
+    // distance meter in a non-zero state, then destroys the window as the framework does. The
+    // fresh copy matters: a meter started since the last notification must be stopped too.
     win::BOOL DestroyWindow() override;
 
     // Acts on the measurement program's tilt-over, data-change and list-parameter

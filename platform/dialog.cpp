@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/dialog_controls.h"
+#include "platform/dialog_focus.h"
 #include "platform/renderer.h"
 #include "platform/window_registry.h"
 #include "platform/window_table.h"
@@ -34,19 +35,21 @@ LONG UnitsToPixels(int units, int baseUnits, int divisor) {
     return static_cast<LONG>((units * baseUnits + divisor / 2) / divisor);
 }
 
+// The whole window's rectangle: the template's size is the client area's, and the frame and
+// caption come around it, as the platform's AdjustWindowRectEx adds them. The template's
+// position is the client area's (from the owner's or the work area's corner); DS_CENTER centres
+// the whole window in the work area.
 RECT PlaceDialog(const DialogTemplate& dialog, HWND parent) {
     Renderer& renderer = CurrentRenderer();
     Renderer::BaseUnits base = renderer.DialogBaseUnits(dialog);
+    Renderer::FrameInsets frame = renderer.DialogFrame(dialog);
     RECT work = renderer.WorkArea();
-    LONG width = UnitsToPixels(dialog.cx, base.x, 4);
-    LONG height = UnitsToPixels(dialog.cy, base.y, 8);
-    LONG left = work.left + UnitsToPixels(dialog.x, base.x, 4);
-    LONG top = work.top + UnitsToPixels(dialog.y, base.y, 8);
-    RECT owner;
-    if (parent != 0 && GetWindowRect(parent, &owner)) {
-        left = owner.left + UnitsToPixels(dialog.x, base.x, 4);
-        top = owner.top + UnitsToPixels(dialog.y, base.y, 8);
-    }
+    LONG width = frame.left + UnitsToPixels(dialog.cx, base.x, 4) + frame.right;
+    LONG height = frame.top + UnitsToPixels(dialog.cy, base.y, 8) + frame.bottom;
+    RECT origin = work;
+    if (parent != 0) GetWindowRect(parent, &origin);
+    LONG left = origin.left + UnitsToPixels(dialog.x, base.x, 4) - frame.left;
+    LONG top = origin.top + UnitsToPixels(dialog.y, base.y, 8) - frame.top;
     if (dialog.style & DS_CENTER) {
         left = work.left + ((work.right - work.left) - width) / 2;
         top = work.top + ((work.bottom - work.top) - height) / 2;
@@ -54,13 +57,13 @@ RECT PlaceDialog(const DialogTemplate& dialog, HWND parent) {
     return RECT{left, top, left + width, top + height};
 }
 
-void FocusFirstTabStop(detail::WindowRecord& window) {
+// The template's last BS_DEFPUSHBUTTON gives the default id; it has the default look until
+// the focus is placed.
+void TakeDefaultFromTemplate(detail::WindowRecord& window) {
     for (const DialogControlState& state : window.state.controls) {
-        if (detail::IsReachableTabStop(*state.control)) {
-            window.state.focusedControl = state.control->id;
-            return;
-        }
+        if (detail::IsDefaultPushButton(*state.control)) window.defaultId = state.control->id;
     }
+    detail::PlaceDefaultLook(window);
 }
 
 }  // namespace
@@ -97,15 +100,16 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
     window->state.title = own.title;
     window->state.windowRect = PlaceDialog(own, parent);
     for (const DialogControlTemplate& control : own.controls) {
-        window->state.controls.push_back(DialogControlState{&control, control.text, BST_UNCHECKED});
+        window->state.controls.push_back(DialogControlState{&control, control.text});
     }
+    TakeDefaultFromTemplate(*window);
     detail::AddWindowRecord(window);
     detail::NotifyChanged(*window);
 
     LRESULT placeFocus = SendMessageW(hwnd, WM_INITDIALOG, 0, 0);
     // The initialisation may have destroyed the window; then there is no dialog to return.
     if (window->destroyed) return 0;
-    if (placeFocus) FocusFirstTabStop(*window);
+    if (placeFocus) detail::SetDialogFocus(*window, detail::NextTabStop(*window, -1, false));
     if (own.style & WS_VISIBLE) window->state.visible = true;
     detail::NotifyChanged(*window);
     return hwnd;
@@ -204,11 +208,7 @@ BOOL SetFocusedControl(HWND dialog, int controlId) {
     if (!window) return FALSE;
     int index = FindControlIndex(*window, controlId);
     if (index < 0) return FALSE;
-    int id = window->state.controls[index].control->id;
-    if (window->state.focusedControl != id) {
-        window->state.focusedControl = id;
-        detail::NotifyChanged(*window);
-    }
+    detail::SetDialogFocus(*window, index);
     return TRUE;
 }
 

@@ -40,6 +40,12 @@ inline constexpr UINT BST_CHECKED = 1;
 inline constexpr WORD BN_CLICKED = 0;
 inline constexpr WORD IDC_STATIC = 0xFFFF;  // a control without an id
 
+// The dialog's default push button id. DM_GETDEFID answers MAKELONG(id, DC_HASDEFID), or 0
+// when the dialog has none; DM_SETDEFID (wParam = the id) sets it and answers TRUE.
+inline constexpr UINT DM_GETDEFID = WM_USER + 0;
+inline constexpr UINT DM_SETDEFID = WM_USER + 1;
+inline constexpr WORD DC_HASDEFID = 0x534B;
+
 struct DialogControlTemplate {
     WORD id = IDC_STATIC;
     std::u16string className;  // u"BUTTON", u"EDIT" or u"STATIC"
@@ -65,8 +71,10 @@ const DialogTemplate* FindDialogResource(int resourceId);
 // Creates a dialog window from the template (modeless): the window and its controls are
 // made, the dialog is listed as a top-level window of the device, WM_INITDIALOG is sent to
 // procedure (a TRUE result puts the focus on the first visible, enabled tab stop), and the
-// window is shown when the template's style has WS_VISIBLE. DS_CENTER centres it in the work
-// area first. 0 on failure.
+// window is shown when the template's style has WS_VISIBLE. The template's size is the client
+// area's; the renderer's frame and caption come around it (Renderer::DialogFrame), and
+// DS_CENTER centres the whole window in the work area. The template's last BS_DEFPUSHBUTTON,
+// if any, gives the default id. 0 on failure.
 HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
 
 // Runs a modal loop for the dialog: takes messages from the thread's queue and dispatches them
@@ -78,12 +86,21 @@ int RunModalLoop(HWND dialog);
 // Ends the dialog's modal loop with the result (the loop returns after the current message).
 BOOL EndDialog(HWND dialog, int result);
 
-// Default dialog processing: WM_CLOSE sends WM_COMMAND IDCANCEL; WM_KEYDOWN handles Tab and
-// Shift-Tab (over the visible, enabled tab stops in template order), Space (clicks the
-// focused button), Enter (IDOK, since no button is the default) and Esc (IDCANCEL); BM_CLICK
-// clicks the control wParam as a user would (an auto radio button checks itself and unchecks
-// the rest of its group, then WM_COMMAND BN_CLICKED is sent); WM_SETICON stores the icon;
-// everything else returns 0.
+// Default dialog processing, as the platform's dialog manager does it:
+// - WM_CLOSE sends WM_COMMAND IDCANCEL.
+// - WM_KEYDOWN: Tab and Shift-Tab walk the visible, enabled tab stops in template order; the
+//   arrow keys move within the focused control's group (GetNextDlgGroupItem's rule), never
+//   onto a static control or group box, and an auto radio button they reach is clicked; Return
+//   clicks the focused push button, otherwise gives the default id (DM_GETDEFID) or IDOK; Esc
+//   gives IDCANCEL. A control that wants a key keeps it (an edit takes the arrow keys).
+// - Space pushes the focused button in (drawn pressed); its WM_KEYUP clicks the button that is
+//   still pushed. An auto-repeated Space pushes nothing, and a button loses its push without
+//   a click when the focus moves away from it.
+// - The focused push button is drawn as the default push button; with the focus elsewhere
+//   the default id's button is.
+// - BM_CLICK clicks the control wParam as a user would (an auto radio button checks itself
+//   and unchecks the rest of its group, then WM_COMMAND BN_CLICKED is sent).
+// - DM_GETDEFID, DM_SETDEFID as above; WM_SETICON stores the icon; everything else returns 0.
 LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Control state. Unknown dialog or control: FALSE / 0 / empty.
@@ -94,6 +111,8 @@ std::u16string GetDlgItemText(HWND dialog, int controlId);
 BOOL CheckDlgButton(HWND dialog, int controlId, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int controlId);
 int GetFocusedControl(HWND dialog);  // the id, or 0 when none has the focus
+// Moves the focus as the dialog manager does (WM_NEXTDLGCTL): the default push button look
+// follows it, and a button pushed in by Space comes out without a click.
 BOOL SetFocusedControl(HWND dialog, int controlId);
 
 // What a renderer needs to draw a dialog: its template, current texts, check states and
@@ -102,13 +121,15 @@ struct DialogControlState {
     const DialogControlTemplate* control = nullptr;
     std::u16string text;
     UINT check = BST_UNCHECKED;
+    bool pushed = false;     // held in by Space (BST_PUSHED): drawn pressed
+    bool isDefault = false;  // a push button drawn as the default push button
 };
 struct DialogState {
     const DialogTemplate* dialog = nullptr;
     std::u16string title;
     std::vector<DialogControlState> controls;  // template order
     int focusedControl = 0;
-    RECT windowRect;  // screen pixels
+    RECT windowRect;  // screen pixels: the whole window, its frame and caption included
     bool visible = false;
     HICON bigIcon = 0, smallIcon = 0;
 };

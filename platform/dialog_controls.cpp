@@ -29,6 +29,11 @@ bool IsClickableButton(const DialogControlTemplate& control) {
     return IsControlClass(control, u"BUTTON") && ButtonType(control) != BS_GROUPBOX;
 }
 
+bool IsPushButton(const DialogControlTemplate& control) {
+    return IsControlClass(control, u"BUTTON") &&
+           (ButtonType(control) == BS_PUSHBUTTON || ButtonType(control) == BS_DEFPUSHBUTTON);
+}
+
 bool IsRadioButton(const DialogControlTemplate& control) {
     return IsControlClass(control, u"BUTTON") &&
            (ButtonType(control) == kRadioButtonType || ButtonType(control) == BS_AUTORADIOBUTTON);
@@ -52,6 +57,18 @@ bool IsEnabled(const DialogControlTemplate& control) {
 
 bool IsReachableTabStop(const DialogControlTemplate& control) {
     return IsVisible(control) && IsEnabled(control) && (control.style & WS_TABSTOP) != 0;
+}
+
+UINT DialogCode(const DialogControlState& state) {
+    const DialogControlTemplate& control = *state.control;
+    if (IsControlClass(control, u"STATIC")) return DLGC_STATIC;
+    if (IsControlClass(control, u"EDIT")) return DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
+    if (!IsControlClass(control, u"BUTTON")) return 0;
+    if (ButtonType(control) == BS_GROUPBOX) return DLGC_STATIC;
+    if (IsPushButton(control))
+        return DLGC_BUTTON | (state.isDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    if (IsRadioButton(control)) return DLGC_BUTTON | DLGC_RADIOBUTTON;
+    return DLGC_BUTTON;
 }
 
 }  // namespace win::detail

@@ -20,8 +20,16 @@ class Renderer {
     virtual BaseUnits DialogBaseUnits(const DialogTemplate& dialog) = 0;
     virtual RECT WorkArea() = 0;
 
-    // The dialog's model changed (created, shown, hidden, texts, checks, focus, position, icon):
-    // draw it as it now stands, at once.
+    // What the window's frame and caption add around a dialog's client area, in pixels, as the
+    // platform's AdjustWindowRectEx tells it. A renderer that draws no frame adds nothing.
+    struct FrameInsets {
+        int left = 0, top = 0, right = 0, bottom = 0;
+    };
+    virtual FrameInsets DialogFrame(const DialogTemplate& /*dialog*/) { return {}; }
+
+    // The dialog's model changed (created, shown, hidden, texts, checks, pushed and default
+    // buttons, focus, position, icon): draw it as it now stands, at once, the whole window at
+    // the model's window rectangle.
     virtual void DialogChanged(HWND dialog) = 0;
     // The dialog is gone.
     virtual void DialogDestroyed(HWND dialog) = 0;
@@ -31,8 +39,8 @@ class Renderer {
                            UINT type) = 0;
 
     // Waits until the descriptor of the thread's queue is readable or input has arrived (input
-    // is turned into messages posted to the dialog's window, e.g. BM_CLICK, WM_KEYDOWN,
-    // WM_CLOSE, WM_COMMAND IDOK for the title-bar OK).
+    // is turned into messages posted to the dialog's window, e.g. BM_CLICK, WM_KEYDOWN and
+    // WM_KEYUP, WM_CLOSE, WM_COMMAND IDOK for the title-bar OK).
     virtual void WaitForInput(int queueDescriptor) = 0;
 };
 

@@ -17,6 +17,7 @@ inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT BM_CLICK = 0x00F5;  // to a dialog: wParam = the control id to click
@@ -26,8 +27,17 @@ inline constexpr WPARAM VK_TAB = 0x09;
 inline constexpr WPARAM VK_RETURN = 0x0D;
 inline constexpr WPARAM VK_ESCAPE = 0x1B;
 inline constexpr WPARAM VK_SPACE = 0x20;
+inline constexpr WPARAM VK_LEFT = 0x25;
+inline constexpr WPARAM VK_UP = 0x26;
+inline constexpr WPARAM VK_RIGHT = 0x27;
+inline constexpr WPARAM VK_DOWN = 0x28;
 // lParam bit of WM_KEYDOWN telling that Shift was held (for Shift-Tab).
 inline constexpr LPARAM KF_SHIFT_HELD = 0x01000000;
+// lParam bits 30 and 31 of the keyboard messages, as the platform sets them: bit 30 is the
+// key's previous state (set on an auto-repeated WM_KEYDOWN and on every WM_KEYUP), bit 31 the
+// transition (set on every WM_KEYUP).
+inline constexpr LPARAM KF_PREVIOUSLY_DOWN = 0x40000000;
+inline constexpr LPARAM KF_RELEASED = static_cast<LPARAM>(0x80000000u);
 
 inline constexpr WPARAM ICON_SMALL = 0;
 inline constexpr WPARAM ICON_BIG = 1;

@@ -19,6 +19,9 @@ struct WindowRecord {
     // The dialog's own copy of its template: the state's control pointers point into it.
     std::unique_ptr<const DialogTemplate> dialogTemplate;
     DialogState state;
+    // The default push button id (DM_SETDEFID); 0 when the dialog has none, and Return then
+    // gives IDOK.
+    WORD defaultId = 0;
     // Modal run: set by EndDialog, read and cleared by RunModalLoop.
     bool endRequested = false;
     int endResult = 0;

@@ -35,6 +35,10 @@ class FltkRenderer final : public Renderer {
         return FontFor(dialog.fontPointSize).base;
     }
 
+    FrameInsets DialogFrame(const DialogTemplate& dialog) override {
+        return fltk::FrameInsetsFor(dialog, FontFor(dialog.fontPointSize));
+    }
+
     RECT WorkArea() override {
         int x, y, w, h;
         Fl::screen_work_area(x, y, w, h, 0);

@@ -2,6 +2,8 @@
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
+#include <FL/x.H>
+#include <X11/XKBlib.h>
 
 #include <algorithm>
 
@@ -13,11 +15,14 @@ namespace {
 
 constexpr int kIsoLeftTab = 0xFE20;  // the key symbol some keyboards give for Shift-Tab
 
-int ClientTopFor(const DialogTemplate& dialog, const DialogFont& font) {
-    return (dialog.style & WS_CAPTION) == WS_CAPTION ? CaptionStrip::HeightFor(font) : 0;
-}
-
 }  // namespace
+
+Renderer::FrameInsets FrameInsetsFor(const DialogTemplate& dialog, const DialogFont& font) {
+    const int edge = WindowFrameWidth();
+    const int caption =
+        (dialog.style & WS_CAPTION) == WS_CAPTION ? CaptionStrip::HeightFor(font) : 0;
+    return {edge, edge + caption, edge, edge};
+}
 
 std::optional<KeyMessage> KeyMessageFor(int flKey, int flState) {
     if (flState & (FL_CTRL | FL_ALT | FL_META)) return std::nullopt;
@@ -34,31 +39,44 @@ std::optional<KeyMessage> KeyMessageFor(int flKey, int flState) {
             return KeyMessage{VK_RETURN, shift};
         case FL_Escape:
             return KeyMessage{VK_ESCAPE, shift};
+        case FL_Left:
+            return KeyMessage{VK_LEFT, shift};
+        case FL_Up:
+            return KeyMessage{VK_UP, shift};
+        case FL_Right:
+            return KeyMessage{VK_RIGHT, shift};
+        case FL_Down:
+            return KeyMessage{VK_DOWN, shift};
         default:
             return std::nullopt;
     }
 }
 
 DialogWindow::DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post)
-    : Fl_Double_Window(font.X(state.dialog->cx),
-                       ClientTopFor(*state.dialog, font) + font.Y(state.dialog->cy)),
-      post_(std::move(post)),
-      font_(font),
-      clientTop_(ClientTopFor(*state.dialog, font)) {
+    : Fl_Double_Window(1, 1), post_(std::move(post)), font_(font) {
     const DialogTemplate& dialog = *state.dialog;
+    const Renderer::FrameInsets frame = FrameInsetsFor(dialog, font);
+    size(frame.left + font.X(dialog.cx) + frame.right,
+         frame.top + font.Y(dialog.cy) + frame.bottom);
     color(static_cast<Fl_Color>(kFaceColour));
     callback(&DialogWindow::OnClose, this);
-    if (clientTop_ > 0) {
+    border(0);  // the frame and the caption are the window's own
+    // A held key repeats its press without releases in between, as on the device: otherwise
+    // X reports each repeat as a release and a press, and one slipping through would be a
+    // release, a click, for the dialog.
+    XkbSetDetectableAutoRepeat(fl_display, True, nullptr);
+    if ((dialog.style & WS_CAPTION) == WS_CAPTION) {
         std::function<void()> onOk;
         if (dialog.exStyle & WS_EX_CAPTIONOKBTN)
             onOk = [this] { post_(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); };
-        caption_ = new CaptionStrip(0, 0, w(), font, std::move(onOk));
+        const int edge = WindowFrameWidth();
+        caption_ = new CaptionStrip(edge, edge, w() - 2 * edge, font, std::move(onOk));
     }
     for (const DialogControlTemplate& c : dialog.controls) {
         const WORD id = c.id;
         ids_.push_back(id);
-        controls_.push_back(new ControlWidget(c, font, font.X(c.x), clientTop_ + font.Y(c.y),
-                                              font.X(c.cx), font.Y(c.cy),
+        controls_.push_back(new ControlWidget(c, font, frame.left + font.X(c.x),
+                                              frame.top + font.Y(c.y), font.X(c.cx), font.Y(c.cy),
                                               [this, id] { post_(BM_CLICK, id, 0); }));
     }
     end();
@@ -80,6 +98,8 @@ void DialogWindow::Sync(const DialogState& state, const IconResource* bigIcon,
         const DialogControlState& c = state.controls[i];
         controls_[i]->SetText(Utf16ToUtf8(c.text));
         controls_[i]->SetChecked(c.check == BST_CHECKED);
+        controls_[i]->SetPushed(c.pushed);
+        controls_[i]->SetDefault(c.isDefault);
         controls_[i]->SetFocused(state.focusedControl != 0 && c.control &&
                                  c.control->id == state.focusedControl);
     }
@@ -102,17 +122,10 @@ void DialogWindow::Sync(const DialogState& state, const IconResource* bigIcon,
     if (!state.visible && shown()) hide();
 }
 
-void DialogWindow::Place(const RECT& client) {
-    // The model's rectangle is the dialog's client area; the caption strip comes on top of
-    // it. The window starts where the rectangle does, moved up as far as needed (and as the
-    // screen allows) for the strip to fit on the screen's work area too.
-    const int width = std::max<LONG>(client.right - client.left, 1);
-    const int height = clientTop_ + std::max<LONG>(client.bottom - client.top, 1);
-    int sx, sy, sw, sh;
-    Fl::screen_work_area(sx, sy, sw, sh, 0);
-    int top = client.top;
-    if (top + height > sy + sh) top = std::max(sy, sy + sh - height);
-    resize(client.left, top, width, height);
+void DialogWindow::Place(const RECT& window) {
+    // The model's rectangle is the whole window, frame and caption included.
+    resize(window.left, window.top, std::max<LONG>(window.right - window.left, 1),
+           std::max<LONG>(window.bottom - window.top, 1));
 }
 
 void DialogWindow::SetIcons(const IconResource* bigIcon, const IconResource* smallIcon) {
@@ -143,13 +156,41 @@ ControlWidget* DialogWindow::FindControl(int controlId) const {
 }
 
 int DialogWindow::handle(int event) {
-    if (event == FL_KEYBOARD || event == FL_SHORTCUT) {
-        if (auto key = KeyMessageFor(Fl::event_key(), Fl::event_state())) {
-            post_(WM_KEYDOWN, key->virtualKey, key->flags);
-            return 1;
-        }
+    switch (event) {
+        case FL_FOCUS:
+            return 1;  // the window itself takes the keyboard, so key releases reach it too
+        case FL_UNFOCUS:
+            keysDown_.clear();  // their releases go elsewhere now
+            break;
+        case FL_KEYBOARD:
+        case FL_SHORTCUT:
+            if (KeyPressed(Fl::event_key(), Fl::event_state())) return 1;
+            break;
+        case FL_KEYUP:
+            if (KeyReleased(Fl::event_key())) return 1;
+            break;
+        default:
+            break;
     }
     return Fl_Double_Window::handle(event);
+}
+
+bool DialogWindow::KeyPressed(int flKey, int flState) {
+    const std::optional<KeyMessage> key = KeyMessageFor(flKey, flState);
+    if (!key) return false;
+    // A key already down is the keyboard's auto-repeat.
+    const bool repeat = !keysDown_.emplace(flKey, key->virtualKey).second;
+    post_(WM_KEYDOWN, key->virtualKey, key->flags | (repeat ? KF_PREVIOUSLY_DOWN : 0));
+    return true;
+}
+
+bool DialogWindow::KeyReleased(int flKey) {
+    auto down = keysDown_.find(flKey);
+    if (down == keysDown_.end()) return false;
+    const WPARAM virtualKey = down->second;
+    keysDown_.erase(down);
+    post_(WM_KEYUP, virtualKey, KF_PREVIOUSLY_DOWN | KF_RELEASED);
+    return true;
 }
 
 void DialogWindow::draw() {

@@ -1,13 +1,20 @@
 #pragma once
 // One dialog's FLTK window. It draws the dialog's model (DialogState) and turns the user's
 // input into messages for the dialog: a click on a button or radio button is BM_CLICK with the
-// control's id, Tab (Shift-Tab), Space, Enter and Esc are WM_KEYDOWN, the title-bar OK is
-// WM_COMMAND IDOK and the window manager's close is WM_CLOSE. What those messages do is the
-// dialog manager's business; the window never changes its own state in answer to input.
+// control's id; Tab (Shift-Tab), Space, Enter, Esc and the arrow keys are WM_KEYDOWN when
+// pressed (with KF_PREVIOUSLY_DOWN when the key repeats while held) and WM_KEYUP when
+// released; the title-bar OK is WM_COMMAND IDOK and the window manager's close is WM_CLOSE.
+// What those messages do is the dialog manager's business; the window never changes its own
+// state in answer to input.
+//
+// The window draws the device's frame and caption itself and asks the window manager for no
+// decoration of its own, so a desktop shows one caption, and the window's outer frame is
+// exactly the model's window rectangle.
 
 #include <FL/Fl_Double_Window.H>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -29,6 +36,9 @@ std::optional<KeyMessage> KeyMessageFor(int flKey, int flState);
 // Delivers a message to the dialog (the renderer posts it to the dialog's window).
 using PostFunction = std::function<void(UINT message, WPARAM wParam, LPARAM lParam)>;
 
+// The frame and caption the window draws around a dialog's client area.
+Renderer::FrameInsets FrameInsetsFor(const DialogTemplate& dialog, const DialogFont& font);
+
 class DialogWindow : public Fl_Double_Window {
   public:
     // Builds the window and its controls from the state's template; nothing is shown yet.
@@ -41,21 +51,23 @@ class DialogWindow : public Fl_Double_Window {
 
     // The widget of the control with this id, or nullptr.
     ControlWidget* FindControl(int controlId) const;
-    // The client area's top in the window: the caption strip's height, 0 without a caption.
-    int ClientTop() const { return clientTop_; }
 
     int handle(int event) override;
     void draw() override;
 
   private:
     static void OnClose(Fl_Widget* window, void* self);
-    void Place(const RECT& client);
+    void Place(const RECT& window);
     void SetIcons(const IconResource* bigIcon, const IconResource* smallIcon);
+    bool KeyPressed(int flKey, int flState);
+    bool KeyReleased(int flKey);
 
     PostFunction post_;
     DialogFont font_;
     CaptionStrip* caption_ = nullptr;
-    int clientTop_ = 0;
+    // The keys reported down and not yet up (FLTK key to virtual key), to mark repeats and to
+    // report each release once.
+    std::map<int, WPARAM> keysDown_;
     std::vector<ControlWidget*> controls_;  // template order; owned by the window
     std::vector<WORD> ids_;                 // their ids
     std::vector<std::unique_ptr<IconPixels>> icons_;

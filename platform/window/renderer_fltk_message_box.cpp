@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <algorithm>
 
@@ -77,6 +78,7 @@ int RunMessageBox(const std::string& text, const std::string& caption, UINT type
     const int height = stripH + kMargin + bodyH + kMargin + buttonH + kMargin;
 
     MessageBoxWindow box(width, height);
+    box.border(0);  // the caption strip is the box's one caption, also under a window manager
     box.color(static_cast<Fl_Color>(kFaceColour));
     box.copy_label(caption.c_str());
     auto* strip = new CaptionStrip(0, 0, width, font, nullptr);
@@ -105,10 +107,18 @@ int RunMessageBox(const std::string& text, const std::string& caption, UINT type
     int sx, sy, sw, sh;
     Fl::screen_work_area(sx, sy, sw, sh, 0);
     box.position(sx + (sw - width) / 2, sy + (sh - height) / 2);
+    Window hadKeyboard = 0;
+    int revertTo = 0;
+    XGetInputFocus(fl_display, &hadKeyboard, &revertTo);
     box.set_modal();
     box.show();
     while (!box.closed && box.shown()) Fl::wait();
     box.hide();
+    // A window of ours that had the keyboard gets it back, as the platform activates the
+    // window under a closed message box again: the dialog below can be used on at once.
+    if (Fl_Window* previous = hadKeyboard ? fl_find(hadKeyboard) : nullptr) {
+        TakeForeground(*previous);
+    }
     Fl::flush();
     return IDOK;
 }

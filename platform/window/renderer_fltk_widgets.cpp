@@ -22,6 +22,13 @@ Fl_Color FaceColour() {
     return static_cast<Fl_Color>(kFaceColour);
 }
 
+// Text is black, or the platform's gray text colour on a disabled control.
+Fl_Color TextColour(bool enabled) {
+    return enabled ? FL_BLACK : static_cast<Fl_Color>(kGrayTextColour);
+}
+
+constexpr Fl_Boxtype kWindowFrame = FL_UP_FRAME;
+
 }  // namespace
 
 DialogFont DialogFont::ForPointSize(int points) {
@@ -53,7 +60,11 @@ void TakeForeground(Fl_Window& window) {
 }
 
 void DrawWindowFrame(Fl_Window& window) {
-    fl_draw_box(FL_UP_FRAME, 0, 0, window.w(), window.h(), FaceColour());
+    fl_draw_box(kWindowFrame, 0, 0, window.w(), window.h(), FaceColour());
+}
+
+int WindowFrameWidth() {
+    return Fl::box_dx(kWindowFrame);
 }
 
 ControlKind KindOf(const DialogControlTemplate& control) {
@@ -90,14 +101,24 @@ void ControlWidget::SetText(const std::string& utf8) {
 }
 
 void ControlWidget::SetChecked(bool checked) {
-    if (checked == checked_) return;
-    checked_ = checked;
-    Invalidate();
+    SetLook(checked_, checked);
 }
 
 void ControlWidget::SetFocused(bool focused) {
-    if (focused == focused_) return;
-    focused_ = focused;
+    SetLook(focused_, focused);
+}
+
+void ControlWidget::SetPushed(bool pushed) {
+    SetLook(pushed_, pushed);
+}
+
+void ControlWidget::SetDefault(bool isDefault) {
+    SetLook(default_, isDefault);
+}
+
+void ControlWidget::SetLook(bool& look, bool value) {
+    if (look == value) return;
+    look = value;
     Invalidate();
 }
 
@@ -160,7 +181,7 @@ void ControlWidget::draw() {
             // old one.
             fl_color(FaceColour());
             fl_rectf(x(), y(), w(), h());
-            fl_color(active_r() ? FL_BLACK : fl_inactive(FL_BLACK));
+            fl_color(TextColour(active_r() != 0));
             const DWORD a = style_ & kStaticAlignMask;
             int align = FL_ALIGN_TOP | FL_ALIGN_INSIDE;
             if (a == SS_RIGHT) align |= FL_ALIGN_RIGHT;
@@ -172,9 +193,17 @@ void ControlWidget::draw() {
 }
 
 void ControlWidget::DrawButton() {
-    fl_draw_box(pressed_ ? FL_DOWN_BOX : FL_UP_BOX, x(), y(), w(), h(), FaceColour());
-    const int shift = pressed_ ? 1 : 0;
-    fl_color(active_r() ? FL_BLACK : fl_inactive(FL_BLACK));
+    const bool down = pressed_ || pushed_;
+    // The default push button has a dark outline around its usual edges.
+    const int outline = default_ ? 1 : 0;
+    if (default_) {
+        fl_color(FL_BLACK);
+        fl_rect(x(), y(), w(), h());
+    }
+    fl_draw_box(down ? FL_DOWN_BOX : FL_UP_BOX, x() + outline, y() + outline, w() - 2 * outline,
+                h() - 2 * outline, FaceColour());
+    const int shift = down ? 1 : 0;
+    fl_color(TextColour(active_r() != 0));
     DrawLiteral(text_, x() + shift, y() + shift, w(), h(), FL_ALIGN_CENTER | FL_ALIGN_INSIDE);
     if (focused_) DrawFocus(x() + 4, y() + 4, w() - 8, h() - 8);
 }
@@ -185,13 +214,13 @@ void ControlWidget::DrawRadio() {
     fl_color(FaceColour());
     fl_rectf(x(), y(), w(), h());
     fl_draw_box(FL_ROUND_DOWN_BOX, x(), cy, d, d,
-                pressed_ ? FaceColour() : static_cast<Fl_Color>(kWindowColour));
+                pressed_ || pushed_ ? FaceColour() : static_cast<Fl_Color>(kWindowColour));
     if (checked_) {
         fl_color(FL_BLACK);
         const int dot = d / 2 - 1;
         fl_pie(x() + (d - dot) / 2, cy + (d - dot) / 2, dot, dot, 0, 360);
     }
-    fl_color(active_r() ? FL_BLACK : fl_inactive(FL_BLACK));
+    fl_color(TextColour(active_r() != 0));
     const int textX = x() + d + 4;
     DrawLiteral(text_, textX, y(), w() - (textX - x()), h(), FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
     if (focused_) {
@@ -217,7 +246,8 @@ void ControlWidget::DrawGroupBox() {
 }
 
 void ControlWidget::DrawEdit() {
-    // A disabled edit only shows its value: the read-only look, face colour behind dark text.
+    // A disabled edit only shows its value: the read-only look, face colour behind the
+    // disabled text colour.
     const bool readOnly = (style_ & WS_DISABLED) != 0;
     const Fl_Color back = readOnly ? FaceColour() : static_cast<Fl_Color>(kWindowColour);
     if (style_ & WS_BORDER)
@@ -232,7 +262,7 @@ void ControlWidget::DrawEdit() {
         align |= FL_ALIGN_RIGHT;
     else
         align |= FL_ALIGN_LEFT;
-    fl_color(FL_BLACK);
+    fl_color(TextColour(active_r() != 0));
     DrawLiteral(text_, x() + 3, y() + 3, w() - 6, h() - 5, align);
 }
 

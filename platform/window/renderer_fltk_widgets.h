@@ -35,9 +35,10 @@ struct DialogFont {
 };
 
 // Colours of the device's classic look.
-inline constexpr unsigned kCaptionColour = 0x00008000;  // navy, as FLTK's 0xRRGGBB00
-inline constexpr unsigned kFaceColour = 0xC0C0C000;     // button face and dialog background
-inline constexpr unsigned kWindowColour = 0xFFFFFF00;   // edit and radio background
+inline constexpr unsigned kCaptionColour = 0x00008000;   // navy, as FLTK's 0xRRGGBB00
+inline constexpr unsigned kFaceColour = 0xC0C0C000;      // button face and dialog background
+inline constexpr unsigned kWindowColour = 0xFFFFFF00;    // edit and radio background
+inline constexpr unsigned kGrayTextColour = 0x80808000;  // the text of a disabled control
 
 // What a control looks like; chosen from the template's class and style.
 enum class ControlKind { PushButton, RadioButton, GroupBox, Static, Edit };
@@ -54,6 +55,8 @@ class ControlWidget : public Fl_Widget {
     void SetText(const std::string& utf8);
     void SetChecked(bool checked);
     void SetFocused(bool focused);
+    void SetPushed(bool pushed);      // held in from the keyboard: drawn pressed
+    void SetDefault(bool isDefault);  // a push button's default look: a dark outline
     const std::string& text() const { return text_; }
     bool checked() const { return checked_; }
     bool focused() const { return focused_; }
@@ -62,6 +65,7 @@ class ControlWidget : public Fl_Widget {
     int handle(int event) override;
 
   private:
+    void SetLook(bool& look, bool value);  // redraws when the value is new
     void Invalidate();
     void DrawButton();
     void DrawRadio();
@@ -74,7 +78,8 @@ class ControlWidget : public Fl_Widget {
     DialogFont font_;
     std::function<void()> onClick_;
     std::string text_;
-    bool checked_ = false, focused_ = false, pressed_ = false;
+    bool checked_ = false, focused_ = false, pushed_ = false, default_ = false;
+    bool pressed_ = false;  // held down by the mouse
 };
 
 // The device's title bar drawn inside the window: the small icon, the title, and (when the
@@ -107,8 +112,10 @@ std::unique_ptr<IconPixels> ConvertIcon(const IconImage& icon);
 // has just shown.
 void TakeForeground(Fl_Window& window);
 
-// Draws the device's window frame over the window's outermost pixels.
+// Draws the device's window frame over the window's outermost pixels, WindowFrameWidth() on
+// each side.
 void DrawWindowFrame(Fl_Window& window);
+int WindowFrameWidth();
 
 // Draws text as it stands, clipped to the box, in the current font and colour.
 void DrawLiteral(const std::string& utf8, int x, int y, int w, int h, int align);

@@ -60,9 +60,9 @@ win::BOOL ScriptedDlg::OnInitDialog() {
     return result;
 }
 
-void ScriptedDlg::WriteResultFileFromDialog() {
+bool ScriptedDlg::WriteResultFileFromDialog() {
     ++resultWritesFromDialog;
-    CMeasureDlg::WriteResultFileFromDialog();
+    return CMeasureDlg::WriteResultFileFromDialog();
 }
 
 void ScriptedDlg::OnCancel() {

@@ -32,7 +32,7 @@ class ScriptedDlg : public CMeasureDlg {
     int oks = 0;
 
     win::BOOL OnInitDialog() override;
-    void WriteResultFileFromDialog() override;
+    bool WriteResultFileFromDialog() override;
     void OnCancel() override;
     void OnOK() override;
     win::LRESULT WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) override;

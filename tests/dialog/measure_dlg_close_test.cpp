@@ -1,6 +1,8 @@
 // How the dialog's modal run ends: its buttons, the title-bar OK, and the version query, with
 // the files each path writes and the stop command its window's destruction posts.
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "app/run_mode.h"
 #include "dialog/resource.h"
@@ -9,7 +11,10 @@
 #include "output/result_file.h"
 #include "platform/device.h"
 #include "platform/dialog.h"
+#include "platform/fault.h"
+#include "platform/message_box.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "tests/support/temp_device.h"
 
 namespace nxtest {
 namespace {
@@ -83,6 +88,86 @@ TEST_F(DialogTest, ConfermaWritesTheShownTextsAndTheMeterIsStoppedOnce) {
     EXPECT_EQ(posted[5], "NXSETEDMMODE 30 0");
     EXPECT_EQ(posted[6], "NXSETEDMMODE 17 0");
 }
+
+// The meter started by "Misura" is stopped when the run ends, also when no data-change
+// notification told the dialog that it runs.
+TEST_F(DialogTest, MisuraThenAnnullaBeforeAnyDataStopsTheMeter) {
+    SetSharedRecord(MakeRecord(1, 0, 0, 0, 1, 0.0));  // what the measurement program shows
+    ScriptedDlg dialog;
+    dialog.script = {Click(IDC_MEASURE), Click(IDC_CANCEL_BUTTON)};
+    EXPECT_EQ(dialog.DoModal(), 2);
+    const std::vector<std::string> posted = TakePosted();
+    ASSERT_EQ(posted.size(), 7u);
+    EXPECT_EQ(posted[5], "NXSETEDMMODE 30 0");
+    EXPECT_EQ(posted[6], "NXSETEDMMODE 17 0");
+}
+
+// A "Conferma" whose result file cannot be written keeps the dialog open and says so in one
+// message box; the old file stays. Once the cause is gone, "Conferma" writes and closes.
+struct Cause {
+    win::fault::Op fails;  // on its first call
+    const char* name;
+    friend void PrintTo(const Cause& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnwritableConfermaTest : public DialogTest, public testing::WithParamInterface<Cause> {
+  protected:
+    void TearDown() override {
+        win::fault::Reset();
+        win::SetMessageBoxObserver(nullptr);
+        DialogTest::TearDown();
+    }
+};
+
+// Looks at the dialog between the two clicks, in the middle of its modal run.
+class ProbedDlg : public ScriptedDlg {
+  public:
+    static constexpr win::UINT kProbe = win::WM_USER + 0x3B0;
+    std::function<void()> probe;
+    win::LRESULT WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) override {
+        if (message == kProbe) {
+            probe();
+            return 0;
+        }
+        return ScriptedDlg::WindowProc(message, wParam, lParam);
+    }
+};
+
+TEST_P(UnwritableConfermaTest, KeepsTheDialogOpenUntilTheFileIsWritten) {
+    const std::string path = win::ResolveDevicePath(kResultFilePath);
+    const std::string old(100, 'o');
+    std::ofstream(path, std::ios::binary) << old;
+    std::vector<std::u16string> boxes;
+    win::SetMessageBoxObserver([&](std::u16string_view text, std::u16string_view, win::UINT) {
+        boxes.emplace_back(text);
+    });
+    SetSharedRecord(MakeRecord(1, 162000, 324000, 1, 0, 12.3456));
+    win::fault::Reset();
+    win::fault::FailNth(GetParam().fails, 1);  // the first attempt fails, the next one succeeds
+
+    ProbedDlg dialog;
+    dialog.script = {
+        DataChange(), Click(IDC_CONFIRM), {0, ProbedDlg::kProbe, 0, 0}, Click(IDC_CONFIRM)};
+    bool probed = false;
+    dialog.probe = [&] {
+        probed = true;
+        EXPECT_TRUE(win::IsWindowVisible(dialog.m_hWnd)) << "the dialog closed";
+        EXPECT_EQ(boxes, std::vector<std::u16string>{u"Fail to write result file!"});
+        EXPECT_EQ(ReadFileBytes(path), old) << "the old file changed";
+        EXPECT_EQ(dialog.cancels, 0);
+    };
+    EXPECT_EQ(dialog.DoModal(), 2);
+    EXPECT_TRUE(probed);
+    EXPECT_EQ(dialog.resultWritesFromDialog, 2);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(ResultLine(kResultFilePath), Line({u" 49.9999", u" 0.0001", u"12.346"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, UnwritableConfermaTest,
+                         testing::Values(Cause{win::fault::Op::CreateFile, "OpenRefused"},
+                                         Cause{win::fault::Op::WriteFile, "DiskFull"},
+                                         Cause{win::fault::Op::CommitFile, "WriteOutFails"}),
+                         [](const testing::TestParamInfo<Cause>& info) { return info.param.name; });
 
 TEST_F(DialogTest, ConfermaCutsEachControlTextTo19Characters) {
     CMeasureDlg dialog;

@@ -131,9 +131,12 @@ TEST_F(MeasureDlgTest, ToolsThatCannotStartAreIgnored) {
     dialog.DestroyWindow();
 }
 
+// Window destruction decides on the stop command from a fresh copy of the shared record, not
+// from the copy the last notification left: a meter started or stopped since then counts.
 struct DestructionCase {
     const char* name;
-    int edmState;  // of the record last copied; -1 means no data ever arrived
+    int notified;  // edmState of the record the last notification brought; -1: none came
+    int current;   // edmState of the shared record when the window goes
     bool stopFirst;
     std::vector<std::string> posted;
 
@@ -147,11 +150,12 @@ TEST_P(MeasureDlgDestructionTest, StopsAnActiveDistanceMeterOnce) {
     const DestructionCase& c = GetParam();
     CMeasureDlg dialog;
     ASSERT_TRUE(dialog.Create(IDD_MEASURE));
-    if (c.edmState != -1) {
-        SetSharedRecord(MakeRecord(0, 0, 0, 0, c.edmState, 0.0));
+    if (c.notified != -1) {
+        SetSharedRecord(MakeRecord(0, 0, 0, 0, c.notified, 0.0));
         dialog.WindowProc(g_msgDataChange, 0, 0);
     }
     if (c.stopFirst) dialog.SendMessage(win::BM_CLICK, IDC_STOP, 0);
+    SetSharedRecord(MakeRecord(0, 0, 0, 0, c.current, 0.0));
     TakePosted();
     const win::HWND hwnd = dialog.m_hWnd;
     EXPECT_TRUE(dialog.DestroyWindow());
@@ -161,13 +165,16 @@ TEST_P(MeasureDlgDestructionTest, StopsAnActiveDistanceMeterOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     EdmStates, MeasureDlgDestructionTest,
-    testing::Values(DestructionCase{"NoDataEver", -1, false, {}},
-                    DestructionCase{"Idle", 0, false, {}},
-                    DestructionCase{"IdleAfterFerma", 0, true, {}},
-                    DestructionCase{"Active", 1, false, {"NXSETEDMMODE 17 0"}},
-                    DestructionCase{"Measuring", 2, false, {"NXSETEDMMODE 17 0"}},
-                    DestructionCase{"NegativeState", -128, false, {"NXSETEDMMODE 17 0"}},
-                    DestructionCase{"ActiveAfterFerma", 1, true, {"NXSETEDMMODE 17 0"}}),
+    testing::Values(DestructionCase{"NoDataEver", -1, 0, false, {}},
+                    DestructionCase{"StartedBeforeAnyData", -1, 1, false, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"Idle", 0, 0, false, {}},
+                    DestructionCase{"IdleAfterFerma", 0, 0, true, {}},
+                    DestructionCase{"Active", 1, 1, false, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"Measuring", 2, 2, false, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"NegativeState", -128, -128, false, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"ActiveAfterFerma", 1, 1, true, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"StartedSinceTheLastData", 0, 1, false, {"NXSETEDMMODE 17 0"}},
+                    DestructionCase{"StoppedSinceTheLastData", 1, 0, false, {}}),
     [](const testing::TestParamInfo<DestructionCase>& info) { return info.param.name; });
 
 }  // namespace

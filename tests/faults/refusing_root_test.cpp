@@ -1,6 +1,7 @@
-// A device whose root folder refuses the result file: the run ends as it always does, shows
-// nothing, and leaves the previous file whole and no half-written file behind. In the version
-// query the dialog stays open until the user closes it.
+// A device whose root folder refuses the result file: an unattended run ends as it always
+// does and shows nothing; the previous file stays whole and no half-written file is left
+// behind. In the version query the dialog stays open until the user closes it; in the
+// interactive run "Conferma" keeps it open too and says so once, and "Annulla" ends the run.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -43,6 +44,8 @@ const Case kCases[] = {
     {"OpenFailsGha", Refusal::InjectedOpenFailure, "-Gha0", "VLMIS.OUT", 3},
     {"OpenFailsGhd", Refusal::InjectedOpenFailure, "-Ghd0", "VLMIS.OUT", 3},
     {"OpenFailsNor", Refusal::InjectedOpenFailure, "-Nor0", "VLMIS.OUT", 3},
+    {"FolderInTheWayNor", Refusal::FolderInTheWay, "-Nor0", "VLMIS.OUT", 3},
+    {"DiskFullNor", Refusal::DiskFullMidWrite, "-Nor0", "VLMIS.OUT", 3},
     {"OpenFailsVer", Refusal::InjectedOpenFailure, "-Ver0", "VLVER.OUT", 4},
     {"FolderInTheWayGha", Refusal::FolderInTheWay, "-Gha0", "VLMIS.OUT", 3},
     {"FolderInTheWayVer", Refusal::FolderInTheWay, "-Ver0", "VLVER.OUT", 4},
@@ -52,6 +55,7 @@ const Case kCases[] = {
     {"CommitFailsGhd", Refusal::CommitFails, "-Ghd0", "VLMIS.OUT", 3},
     {"ReadOnlyRootGha", Refusal::ReadOnlyRoot, "-Gha0", "VLMIS.OUT", 3},
     {"ReadOnlyRootVer", Refusal::ReadOnlyRoot, "-Ver0", "VLVER.OUT", 4},
+    {"ReadOnlyRootNor", Refusal::ReadOnlyRoot, "-Nor0", "VLMIS.OUT", 3},
 };
 
 // As root, permissions do not bite: a read-only bind of the root in a mount namespace of the
@@ -95,7 +99,7 @@ void PrintTo(const Case& value, std::ostream* out) {
 
 class RefusingRoot : public testing::TestWithParam<Case> {};
 
-TEST_P(RefusingRoot, RunEndsSilentlyAndThePreviousFileStaysWhole) {
+TEST_P(RefusingRoot, NoRunTakesTheFailureForSuccessAndThePreviousFileStaysWhole) {
     const Case& c = GetParam();
     const bool asRoot = geteuid() == 0;
     const bool bindReadOnly = c.refusal == Refusal::ReadOnlyRoot && asRoot;
@@ -130,6 +134,9 @@ TEST_P(RefusingRoot, RunEndsSilentlyAndThePreviousFileStaysWhole) {
         ASSERT_TRUE(
             nxtest::WaitUntil([&] { return device.HasWindow() || bridge.Ended(); }, kRunBound));
         EXPECT_TRUE(device.Click(1010)) << "Conferma";
+        std::this_thread::sleep_for(milliseconds(1000));
+        EXPECT_FALSE(bridge.Ended()) << "\"Conferma\" closed the dialog although it wrote nothing";
+        EXPECT_TRUE(device.Click(1009)) << "Annulla";
     }
     if (version) {
         // The version file could not be written: the dialog stays until the user closes it.
@@ -141,7 +148,9 @@ TEST_P(RefusingRoot, RunEndsSilentlyAndThePreviousFileStaysWhole) {
     EXPECT_TRUE(ended) << "the bridge did not end within " << kRunBound.count() << " ms";
     if (!ended) bridge.Kill();
     EXPECT_EQ(bridge.CleanEnd(), "");
-    EXPECT_EQ(bridge.Output(), "") << "a failed write shows nothing";
+    // Without a display the one message box is one line on standard error.
+    EXPECT_EQ(bridge.Output(), interactive ? "nxbridge: Fail to write result file!\n" : "")
+        << "only \"Conferma\" tells of a failed write";
 
     chmod(device.device().root().c_str(), 0700);
     holder.reset();

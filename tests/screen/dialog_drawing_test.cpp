@@ -33,22 +33,56 @@ class DialogDrawingTest : public testing::Test {
     static void ServerSync() { XSync(fl_display, False); }
 };
 
-TEST_F(DialogDrawingTest, TheWindowHasTheTemplatesSizeAndTheModelsPlace) {
+// The window is the model's whole rectangle: the frame and the caption strip around the
+// client area, the outer frame centred in the work area (DS_CENTER), and no decoration of the
+// window manager's above it (_MOTIF_WM_HINTS: decorations asked for, none given).
+TEST_F(DialogDrawingTest, TheWindowIsTheModelsRectangleCentredWithOneCaption) {
     TestDialog dialog;
     ASSERT_NE(dialog.window(), 0u);
     const auto base = win::CurrentRenderer().DialogBaseUnits(TestTemplate());
+    const auto frame = win::CurrentRenderer().DialogFrame(TestTemplate());
+    const win::RECT work = win::CurrentRenderer().WorkArea();
     const WindowGeometry g = GetWindowGeometry(dialog.window());
     win::RECT model;
     ASSERT_TRUE(win::GetWindowRect(dialog.hwnd(), &model));
-    EXPECT_EQ(g.width, (TestTemplate().cx * base.x + 2) / 4);
-    EXPECT_EQ(g.width, model.right - model.left);
     EXPECT_EQ(g.x, model.left);
-    // The window starts where the model's rectangle does; the caption strip comes on top of
-    // the client area, which has the template's height.
-    const int client = (TestTemplate().cy * base.y + 4) / 8;
-    EXPECT_EQ(client, model.bottom - model.top);
     EXPECT_EQ(g.y, model.top);
-    EXPECT_GT(g.height, client);
+    EXPECT_EQ(g.width, model.right - model.left);
+    EXPECT_EQ(g.height, model.bottom - model.top);
+    EXPECT_EQ(g.width, frame.left + (TestTemplate().cx * base.x + 2) / 4 + frame.right);
+    EXPECT_EQ(g.height, frame.top + (TestTemplate().cy * base.y + 4) / 8 + frame.bottom);
+    EXPECT_GT(frame.top, frame.bottom) << "no caption";
+    EXPECT_NEAR(2 * g.x + g.width, work.left + work.right, 2);
+    EXPECT_NEAR(2 * g.y + g.height, work.top + work.bottom, 2);
+
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom hints = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+    XGetWindowProperty(fl_display, dialog.window(), hints, 0, 5, False, AnyPropertyType, &type,
+                       &format, &count, &after, &data);
+    ASSERT_NE(data, nullptr) << "no window manager hints";
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    const bool noDecorations = count >= 3 && (values[0] & 2) && values[2] == 0;
+    XFree(data);
+    EXPECT_TRUE(noDecorations);
+}
+
+// A disabled control's text is drawn in the platform's gray text colour, an enabled one's in
+// black: no pixel of the disabled edit's text is darker than the gray.
+TEST_F(DialogDrawingTest, DisabledTextIsGray) {
+    TestDialog dialog;
+    ASSERT_NE(dialog.window(), 0u);
+    ASSERT_TRUE(win::SetDlgItemTextW(dialog.hwnd(), kEdit, u"888.888"));
+    ASSERT_TRUE(win::SetDlgItemTextW(dialog.hwnd(), kLabel, u"888.888"));
+    dialog.Sync();
+    auto darkest = [&](int id) {
+        auto b = dialog.ControlBox(id);
+        return DarkestChannel(GrabPixels(dialog.window(), b.x + 3, b.y + 3, b.w - 6, b.h - 6));
+    };
+    EXPECT_EQ(darkest(kEdit), 0x80u);
+    EXPECT_EQ(darkest(kLabel), 0x00u);
 }
 
 TEST_F(DialogDrawingTest, ModelChangesAreDrawnAtOnce) {

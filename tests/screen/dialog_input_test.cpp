@@ -1,6 +1,7 @@
 // A user's input on the dialog's window becomes messages posted to the dialog, and nothing
 // else: no click on what is hidden or disabled, no key the dialog does not take, no closing
-// of the window by FLTK itself.
+// of the window by FLTK itself. A key is reported when pressed and when released, and a key
+// held down repeats its press with the previous-state bit, as the platform's keyboard does.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -18,13 +19,20 @@ struct Expected {
     win::UINT message;
     win::WPARAM wParam;
     win::LPARAM lParam;
+    friend bool operator==(const Expected&, const Expected&) = default;
 };
+
+void PrintTo(const Expected& e, std::ostream* out) {
+    *out << "{" << e.message << ", " << e.wParam << ", 0x" << std::hex << e.lParam << std::dec
+         << "}";
+}
 
 struct InputCase {
     const char* name;
     // The xdotool arguments of the user's action.
     std::function<std::vector<std::string>(const TestDialog&)> action;
-    Expected expected;
+    // The messages in order, each run of equal messages (a held key's repeats) written once.
+    std::vector<Expected> expected;
 };
 
 std::vector<std::string> Keys(std::initializer_list<const char*> keys) {
@@ -33,38 +41,59 @@ std::vector<std::string> Keys(std::initializer_list<const char*> keys) {
     return args;
 }
 
-// Actions that must give no message end with Esc, whose message must then come first.
+// Actions that must give no message end with Esc, whose messages must then come alone.
 std::vector<std::string> ThenEscape(std::vector<std::string> args) {
     args.insert(args.end(), {"key", "Escape"});
     return args;
 }
 
-constexpr Expected kEscape{win::WM_KEYDOWN, win::VK_ESCAPE, 0};
+constexpr win::LPARAM kRepeat = win::KF_PREVIOUSLY_DOWN;
+constexpr win::LPARAM kUp = win::KF_PREVIOUSLY_DOWN | win::KF_RELEASED;
+
+// A key's press and release.
+std::vector<Expected> Stroke(win::WPARAM key, win::LPARAM flags = 0) {
+    return {{win::WM_KEYDOWN, key, flags}, {win::WM_KEYUP, key, kUp}};
+}
+
+std::vector<Expected> Strokes(std::initializer_list<win::WPARAM> keys) {
+    std::vector<Expected> out;
+    for (win::WPARAM key : keys) {
+        for (const Expected& e : Stroke(key)) out.push_back(e);
+    }
+    return out;
+}
+
+const std::vector<Expected> kEscape = Stroke(win::VK_ESCAPE);
 
 const InputCase kCases[] = {
     {"click on a push button",
      [](const TestDialog& d) { return d.ClickAt(d.ControlBox(kAlpha)); },
-     {win::BM_CLICK, kAlpha, 0}},
+     {{win::BM_CLICK, kAlpha, 0}}},
     {"click on a radio button",
      [](const TestDialog& d) { return d.ClickAt(d.ControlBox(kTwo)); },
-     {win::BM_CLICK, kTwo, 0}},
+     {{win::BM_CLICK, kTwo, 0}}},
     {"click on the caption's OK",
      [](const TestDialog& d) { return d.ClickAt(d.CaptionOkBox()); },
-     {win::WM_COMMAND, win::IDOK, 0}},
-    {"Tab", [](const TestDialog&) { return Keys({"Tab"}); }, {win::WM_KEYDOWN, win::VK_TAB, 0}},
-    {"Shift-Tab",
-     [](const TestDialog&) { return Keys({"shift+Tab"}); },
-     {win::WM_KEYDOWN, win::VK_TAB, win::KF_SHIFT_HELD}},
-    {"Space",
-     [](const TestDialog&) { return Keys({"space"}); },
-     {win::WM_KEYDOWN, win::VK_SPACE, 0}},
-    {"Enter",
-     [](const TestDialog&) { return Keys({"Return"}); },
-     {win::WM_KEYDOWN, win::VK_RETURN, 0}},
-    {"keypad Enter",
-     [](const TestDialog&) { return Keys({"KP_Enter"}); },
-     {win::WM_KEYDOWN, win::VK_RETURN, 0}},
+     {{win::WM_COMMAND, win::IDOK, 0}}},
+    {"Tab", [](const TestDialog&) { return Keys({"Tab"}); }, Stroke(win::VK_TAB)},
+    {"Shift-Tab", [](const TestDialog&) { return Keys({"shift+Tab"}); },
+     Stroke(win::VK_TAB, win::KF_SHIFT_HELD)},
+    {"Space", [](const TestDialog&) { return Keys({"space"}); }, Stroke(win::VK_SPACE)},
+    {"Enter", [](const TestDialog&) { return Keys({"Return"}); }, Stroke(win::VK_RETURN)},
+    {"keypad Enter", [](const TestDialog&) { return Keys({"KP_Enter"}); }, Stroke(win::VK_RETURN)},
     {"Esc", [](const TestDialog&) { return Keys({"Escape"}); }, kEscape},
+    {"the arrow keys",
+     [](const TestDialog&) {
+         return Keys({"Left", "Up", "Right", "Down"});
+     },
+     Strokes({win::VK_LEFT, win::VK_UP, win::VK_RIGHT, win::VK_DOWN})},
+    {"Space held for a second",
+     [](const TestDialog&) {
+         return std::vector<std::string>{"keydown", "space", "sleep", "1", "keyup", "space"};
+     },
+     {{win::WM_KEYDOWN, win::VK_SPACE, 0},
+      {win::WM_KEYDOWN, win::VK_SPACE, kRepeat},
+      {win::WM_KEYUP, win::VK_SPACE, kUp}}},
     {"click where a hidden button is",
      [](const TestDialog& d) { return ThenEscape(d.ClickAt(d.ControlBox(kHidden))); }, kEscape},
     {"click on a disabled button",
@@ -99,19 +128,27 @@ class DialogInputTest : public testing::Test {
         ASSERT_TRUE(UseWindowRenderer());
     }
 
-    // The first message the dialog gets, which must be the expected one, and no second.
-    void ExpectOnly(TestDialog& dialog, const Expected& expected) {
-        std::optional<MSG> msg = dialog.NextMessage(5s);
-        ASSERT_TRUE(msg) << "no message";
-        EXPECT_EQ(msg->message, expected.message);
-        EXPECT_EQ(msg->wParam, expected.wParam);
-        EXPECT_EQ(msg->lParam, expected.lParam);
-        std::optional<MSG> more = dialog.NextMessage(150ms);
-        EXPECT_FALSE(more) << "and then message " << more->message << " " << more->wParam;
+    // The messages the dialog gets while the user acts and a little after, each run of equal
+    // ones written once.
+    static std::vector<Expected> Received(TestDialog& dialog, pid_t user) {
+        std::vector<Expected> out;
+        auto end = std::chrono::steady_clock::now() + 10s;
+        std::optional<int> userEnded;
+        while (std::chrono::steady_clock::now() < end) {
+            if (std::optional<MSG> msg = dialog.NextMessage(50ms)) {
+                const Expected e{msg->message, msg->wParam, msg->lParam};
+                if (out.empty() || !(out.back() == e)) out.push_back(e);
+            } else if (!userEnded && (userEnded = WaitProcess(user, 0ms))) {
+                EXPECT_EQ(userEnded, std::optional<int>(0)) << "xdotool failed";
+                end = std::chrono::steady_clock::now() + 300ms;
+            }
+        }
+        EXPECT_TRUE(userEnded) << "xdotool did not end";
+        return out;
     }
 };
 
-TEST_F(DialogInputTest, EachInputPostsItsMessage) {
+TEST_F(DialogInputTest, EachInputPostsItsMessages) {
     TestDialog dialog;
     ASSERT_NE(dialog.window(), 0u);
     for (const InputCase& c : kCases) {
@@ -120,8 +157,7 @@ TEST_F(DialogInputTest, EachInputPostsItsMessage) {
         args.insert(args.begin(), "/usr/bin/env");
         args.insert(args.begin() + 1, "xdotool");
         pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
-        ExpectOnly(dialog, c.expected);
-        EXPECT_EQ(WaitProcess(xdotool, 5s), std::optional<int>(0));
+        EXPECT_EQ(Received(dialog, xdotool), c.expected);
         // Esc is the dialog's to act on: the window is still there.
         EXPECT_EQ(FindWindowByTitle(kTestTitle, ScreenDevice(), 2s), dialog.window());
     }
@@ -131,7 +167,10 @@ TEST_F(DialogInputTest, TheWindowManagersCloseIsWmClose) {
     TestDialog dialog;
     ASSERT_NE(dialog.window(), 0u);
     RequestClose(dialog.window());
-    ExpectOnly(dialog, {win::WM_CLOSE, 0, 0});
+    std::optional<MSG> msg = dialog.NextMessage(5s);
+    ASSERT_TRUE(msg) << "no message";
+    EXPECT_EQ((Expected{msg->message, msg->wParam, msg->lParam}), (Expected{win::WM_CLOSE, 0, 0}));
+    EXPECT_FALSE(dialog.NextMessage(150ms)) << "a second message";
     EXPECT_EQ(FindWindowByTitle(kTestTitle, ScreenDevice(), 2s), dialog.window());
 }
 

@@ -1,5 +1,6 @@
 // The message box on screen: it comes up in front with the keyboard, above a dialog that is
-// already shown, stays until the user closes it whichever way, and then answers IDOK.
+// already shown, stays until the user closes it whichever way, and then answers IDOK and
+// leaves the keyboard to the dialog again.
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
@@ -99,7 +100,7 @@ TEST_F(MessageBoxTest, ComesToTheFrontAndEveryWayOfClosingItIsOk) {
     }
 }
 
-TEST_F(MessageBoxTest, ShowsAboveADialogAndTakesItsKeyboard) {
+TEST_F(MessageBoxTest, ShowsAboveADialogAndTakesItsKeyboardUntilClosed) {
     TestDialog dialog;
     ASSERT_NE(dialog.window(), 0u);
     Seen seen;
@@ -111,6 +112,8 @@ TEST_F(MessageBoxTest, ShowsAboveADialogAndTakesItsKeyboard) {
     EXPECT_TRUE(seen.aboveDialog);
     // The box's keys were its own: the dialog got none of them.
     EXPECT_FALSE(dialog.NextMessage(200ms));
+    // Closed, the box gives the keyboard back to the dialog, which can be used on.
+    EXPECT_TRUE(WaitUntil([&] { return HasFocus(dialog.window()); }, 2s));
 }
 
 }  // namespace

@@ -52,7 +52,18 @@ const ModalCase kCases[] = {
      kTwo},
     {"the caption's OK", [](const TestDialog& d) { return d.ClickAt(d.CaptionOkBox()); },
      win::IDOK},
-    {"Enter", [](const TestDialog&) { return Keys({"Return"}); }, win::IDOK},
+    {"Enter on the focused push button", [](const TestDialog&) { return Keys({"Return"}); },
+     kAlpha},
+    {"Enter on a radio button",
+     [](const TestDialog&) {
+         return Keys({"Tab", "Return"});
+     },
+     win::IDOK},
+    {"Down onto the next radio button",
+     [](const TestDialog&) {
+         return Keys({"Tab", "Down"});
+     },
+     kTwo},
     {"Esc", [](const TestDialog&) { return Keys({"Escape"}); }, win::IDCANCEL},
     {"Space on the first tab stop", [](const TestDialog&) { return Keys({"space"}); }, kAlpha},
     {"Tab past the hidden and the disabled, Space",

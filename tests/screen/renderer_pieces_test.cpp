@@ -54,7 +54,12 @@ TEST(KeyMessages, TheDialogsKeysBecomeKeyDownsAndNothingElseDoes) {
         {FL_Enter, FL_META, std::nullopt},
         {'a', 0, std::nullopt},
         {FL_F + 4, 0, std::nullopt},
-        {FL_Left, 0, std::nullopt},
+        {FL_Left, 0, KeyMessage{win::VK_LEFT, 0}},
+        {FL_Up, 0, KeyMessage{win::VK_UP, 0}},
+        {FL_Right, 0, KeyMessage{win::VK_RIGHT, 0}},
+        {FL_Down, 0, KeyMessage{win::VK_DOWN, 0}},
+        {FL_Down, FL_CTRL, std::nullopt},
+        {FL_Home, 0, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key << " state " << c.state);

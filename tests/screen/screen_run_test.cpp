@@ -35,7 +35,6 @@ constexpr Units kMisura{116, 4, 39, 14};
 constexpr Units kDistance{46, 34, 64, 13};
 constexpr Units kAnnulla{3, 59, 72, 15};
 constexpr Units kConferma{82, 59, 72, 15};
-constexpr int kDialogCy = 75;
 
 class ScreenRunTest : public testing::Test {
   protected:
@@ -55,8 +54,10 @@ class ScreenRunTest : public testing::Test {
         ASSERT_EQ(init.exitCode, 0) << init.err;
     }
 
-    void StartBridge(const char* mode = "-Nor0") {
-        bridge_ = StartProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_, ScreenEnv(),
+    void StartBridge(const char* mode = "-Nor0", const char* faults = nullptr) {
+        std::vector<std::string> env = ScreenEnv();
+        if (faults) env.push_back(std::string("NX_FAULTS=") + faults);
+        bridge_ = StartProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_, env,
                                device_.Path("bridge.log"));
     }
 
@@ -72,21 +73,25 @@ class ScreenRunTest : public testing::Test {
     }
 
     // A control's place in the window's pixels: the dialog units in the base units of the
-    // dialog font (on this display, as the bridge measures them), below the caption strip.
+    // dialog font (on this display, as the bridge measures them), inside the frame and below
+    // the caption strip.
     struct Box {
         int x, y, w, h;
     };
-    Box Place(unsigned long window, const Units& u) {
-        static const win::Renderer::BaseUnits base = [] {
+    Box Place(const Units& u) {
+        static const auto metrics = [] {
             win::DialogTemplate dialog;
             dialog.fontPointSize = 12;
+            dialog.style = win::WS_CAPTION;
             auto renderer = win::MakeWindowRenderer();
-            return renderer ? renderer->DialogBaseUnits(dialog) : win::Renderer::BaseUnits{};
+            return renderer
+                       ? std::pair(renderer->DialogBaseUnits(dialog), renderer->DialogFrame(dialog))
+                       : std::pair(win::Renderer::BaseUnits{}, win::Renderer::FrameInsets{});
         }();
+        const auto& [base, frame] = metrics;
         auto x = [&](int units) { return (units * base.x + 2) / 4; };
         auto y = [&](int units) { return (units * base.y + 4) / 8; };
-        const int clientTop = GetWindowGeometry(window).height - y(kDialogCy);
-        return Box{x(u.x), clientTop + y(u.y), x(u.cx), y(u.cy)};
+        return Box{frame.left + x(u.x), frame.top + y(u.y), x(u.cx), y(u.cy)};
     }
 
     void Click(unsigned long window, const Box& b) {
@@ -103,16 +108,25 @@ class ScreenRunTest : public testing::Test {
 
     // Waits until the distance field shows something other than what it showed before.
     bool AwaitDistance(unsigned long window, const std::vector<unsigned long>& before) {
-        const Box d = Place(window, kDistance);
+        const Box d = Place(kDistance);
         return WaitUntil([&] { return GrabPixels(window, d.x, d.y, d.w, d.h) != before; }, 10s);
     }
 
     std::vector<unsigned long> DistancePixels(unsigned long window) {
-        const Box d = Place(window, kDistance);
+        const Box d = Place(kDistance);
         return GrabPixels(window, d.x, d.y, d.w, d.h);
     }
 
     std::string ResultFile() const { return ReadFileBytes(device_.Path("VLMIS.OUT")); }
+
+    // How many times the stand-in received the EDM command.
+    int EdmCommands(int command) const {
+        std::istringstream log(ReadFileBytes(device_.Path("NXSIM.LOG")));
+        const std::string wanted = "NXSETEDMMODE " + std::to_string(command) + " 0";
+        int count = 0;
+        for (std::string line; std::getline(log, line);) count += line == wanted;
+        return count;
+    }
 
     TempDevice device_;  // a device of each test's own
     pid_t bridge_ = 0;
@@ -120,15 +134,22 @@ class ScreenRunTest : public testing::Test {
 
 const std::string kExpected = ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7");
 
+// Also: the outer frame sits in the middle of the screen (no window manager: the work area is
+// the whole screen), and the read-only edits show their text in the disabled colour.
 TEST_F(ScreenRunTest, MisuraThenConfermaByMouseWritesTheMeasurement) {
     LayOut();
     StartBridge();
     const unsigned long w = AwaitWindow(kTitle);
     ASSERT_NE(w, 0u);
+    const WindowGeometry g = GetWindowGeometry(w);
+    EXPECT_NEAR(2 * g.x + g.width, 480, 2);
+    EXPECT_NEAR(2 * g.y + g.height, 640, 2);
     const auto empty = DistancePixels(w);
-    Click(w, Place(w, kMisura));
+    Click(w, Place(kMisura));
     ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
-    Click(w, Place(w, kConferma));
+    const Box d = Place(kDistance);
+    EXPECT_EQ(DarkestChannel(GrabPixels(w, d.x + 3, d.y + 3, d.w - 6, d.h - 6)), 0x80u);
+    Click(w, Place(kConferma));
     EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
     EXPECT_EQ(ResultFile(), kExpected);
 }
@@ -147,15 +168,106 @@ TEST_F(ScreenRunTest, MisuraThenConfermaByKeyboardWritesTheMeasurement) {
     EXPECT_EQ(ResultFile(), kExpected);
 }
 
+// The device refuses the first open of the result file: "Conferma" shows one message box over
+// the dialog, which stays; closed by Return, the box leaves the keyboard to the dialog, and
+// the next Return on "Conferma" writes the file and ends the run.
+TEST_F(ScreenRunTest, ConfermaThatCannotWriteSaysSoAndCanBeTriedAgain) {
+    LayOut();
+    StartBridge("-Nor0", "CreateFile:1");
+    const unsigned long w = AwaitWindow(kTitle);
+    ASSERT_NE(w, 0u);
+    Xdotool({"key", "Tab", "Tab", "Tab", "Return"}, device_);
+    const unsigned long box = AwaitWindow("nxbridge");
+    ASSERT_NE(box, 0u);
+    EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
+    Xdotool({"key", "Return"}, device_);
+    EXPECT_TRUE(WaitUntil([&] { return HasFocus(w); }, 5s)) << "the dialog lost the keyboard";
+    EXPECT_FALSE(WaitBridge(300ms)) << "the run ended with the box";
+    Xdotool({"key", "Return"}, device_);
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(ResultFile().size(), 100u);
+    EXPECT_EQ(FindWindowByTitle("nxbridge", device_, 300ms), 0u) << "a second box";
+}
+
 TEST_F(ScreenRunTest, AnnullaWritesNothing) {
     LayOut();
     StartBridge();
     const unsigned long w = AwaitWindow(kTitle);
     ASSERT_NE(w, 0u);
-    Click(w, Place(w, kAnnulla));
+    Click(w, Place(kAnnulla));
     EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
 }
+
+// The keyboard as the platform's dialog manager takes it, from the first focus on "Misura":
+// Return clicks the focused push button; Space clicks once, on its release, and not at all
+// when the focus moved before; the arrow keys move within the group of "Ferma", "Annulla" and
+// "Conferma", whose next control at either end is a label, which never takes the focus.
+// Judged by the commands the stand-in received, whether the run ended, and the result file.
+struct KeyCase {
+    const char* name;
+    std::vector<std::string> keys;  // xdotool arguments
+    int measures, stops;            // EDM commands 30 and 17 received
+    bool ends;                      // the run ended
+    bool writes;                    // the result file was written
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const KeyCase kKeyCases[] = {
+    {"ReturnOnMisura", {"key", "Return"}, 1, 0, false, false},
+    {"ReturnOnFerma", {"key", "Tab", "Return"}, 0, 1, false, false},
+    {"ReturnOnAnnulla", {"key", "Tab", "Tab", "Return"}, 0, 0, true, false},
+    {"ReturnOnConferma", {"key", "Tab", "Tab", "Tab", "Return"}, 0, 0, true, true},
+    {"SpaceHeldOnMisura", {"keydown", "space", "sleep", "1", "keyup", "space"}, 1, 0, false, false},
+    {"SpaceReleasedAfterTab",
+     {"keydown", "space", "key", "Tab", "keyup", "space"},
+     0,
+     0,
+     false,
+     false},
+    {"DownFromFermaToConferma", {"key", "Tab", "Down", "Down", "Return"}, 0, 0, true, true},
+    {"UpFromConfermaToFerma",
+     {"key", "Tab", "Tab", "Tab", "Up", "Left", "Return"},
+     0,
+     1,
+     false,
+     false},
+    {"DownStaysOnConfermaAtTheGroupsEnd",
+     {"key", "Tab", "Tab", "Tab", "Down", "Return"},
+     0,
+     0,
+     true,
+     true},
+    {"ArrowsLeaveMisuraAlone", {"key", "Down", "Right", "Up", "Return"}, 1, 0, false, false},
+};
+
+class KeyboardOnScreen : public ScreenRunTest, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyboardOnScreen, DoesWhatClickingDoes) {
+    const KeyCase& c = GetParam();
+    LayOut();
+    StartBridge();
+    const unsigned long w = AwaitWindow(kTitle);
+    ASSERT_NE(w, 0u);
+    Xdotool(c.keys, device_);
+    if (c.ends) {
+        EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    } else {
+        WaitUntil([&] { return EdmCommands(30) >= c.measures && EdmCommands(17) >= c.stops; }, 5s);
+        EXPECT_FALSE(WaitBridge(500ms)) << "the run ended";
+    }
+    EXPECT_EQ(EdmCommands(30), c.measures);
+    EXPECT_EQ(EdmCommands(17), c.stops);
+    EXPECT_EQ(FileExists(device_.Path("VLMIS.OUT")), c.writes);
+    if (c.writes) {
+        EXPECT_EQ(ResultFile().size(), 100u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeyboardOnScreen, testing::ValuesIn(kKeyCases),
+                         [](const testing::TestParamInfo<KeyCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Interactive and unattended runs alike: the box is on the display, and the run waits for it.
 class FailedSetUpOnScreen : public ScreenRunTest,

@@ -92,8 +92,7 @@ TestDialog::TestDialog(win::WNDPROC procedure) {
         ADD_FAILURE() << "the dialog's window did not appear";
         return;
     }
-    clientTop_ = GetWindowGeometry(window_).height -
-                 Y(TestTemplate().cy, win::CurrentRenderer().DialogBaseUnits(TestTemplate()).y);
+    frame_ = win::CurrentRenderer().DialogFrame(TestTemplate());
     // The window takes the keyboard when it is first drawn.
     auto end = std::chrono::steady_clock::now() + 5s;
     while (!HasFocus(window_) && std::chrono::steady_clock::now() < end) Pump(20ms);
@@ -111,17 +110,20 @@ TestDialog::Box TestDialog::ControlBox(int controlId) const {
     const auto base = win::CurrentRenderer().DialogBaseUnits(TestTemplate());
     for (const auto& c : TestTemplate().controls) {
         if (c.id != controlId) continue;
-        return Box{X(c.x, base.x), clientTop_ + Y(c.y, base.y), X(c.cx, base.x), Y(c.cy, base.y)};
+        return Box{frame_.left + X(c.x, base.x), frame_.top + Y(c.y, base.y), X(c.cx, base.x),
+                   Y(c.cy, base.y)};
     }
     ADD_FAILURE() << "no control " << controlId;
     return Box{0, 0, 1, 1};
 }
 
 TestDialog::Box TestDialog::CaptionOkBox() const {
-    // The strip's OK button sits at its right end.
-    const int width = GetWindowGeometry(window_).width;
+    // The strip runs inside the frame's edge, above the client area; its OK button sits at
+    // its right end.
+    const int edge = frame_.left;
+    const int stripRight = GetWindowGeometry(window_).width - edge;
     const int buttonWidth = win::CurrentRenderer().DialogBaseUnits(TestTemplate()).x * 5;
-    return Box{width - 4 - buttonWidth, 3, buttonWidth, clientTop_ - 6};
+    return Box{stripRight - 4 - buttonWidth, edge + 3, buttonWidth, frame_.top - edge - 6};
 }
 
 std::vector<std::string> TestDialog::ClickAt(const Box& box) const {

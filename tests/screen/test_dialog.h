@@ -9,6 +9,7 @@
 
 #include "platform/dialog.h"
 #include "platform/message.h"
+#include "platform/renderer.h"
 #include "tests/screen/virtual_screen.h"
 
 namespace nxtest {
@@ -64,7 +65,7 @@ class TestDialog {
   private:
     win::HWND hwnd_ = 0;
     unsigned long window_ = 0;
-    int clientTop_ = 0;
+    win::Renderer::FrameInsets frame_;  // around the client area
 };
 
 }  // namespace nxtest

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -213,6 +214,13 @@ std::vector<unsigned long> GrabPixels(unsigned long window, int x, int y, int w,
         for (int col = 0; col < w; ++col) pixels.push_back(XGetPixel(image, col, row));
     XDestroyImage(image);
     return pixels;
+}
+
+unsigned long DarkestChannel(const std::vector<unsigned long>& pixels) {
+    unsigned long darkest = 0xFF;
+    for (unsigned long p : pixels)
+        darkest = std::min({darkest, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
+    return darkest;
 }
 
 }  // namespace nxtest

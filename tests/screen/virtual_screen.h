@@ -71,4 +71,8 @@ WindowGeometry GetWindowGeometry(unsigned long window);
 // The window's pixels in the rectangle (window coordinates), as 32-bit values row by row.
 std::vector<unsigned long> GrabPixels(unsigned long window, int x, int y, int w, int h);
 
+// The lowest red, green or blue value among 0xRRGGBB pixels (0xFF for none): 0 where black text
+// is drawn, 0x80 where the darkest is the platform's gray text.
+unsigned long DarkestChannel(const std::vector<unsigned long>& pixels);
+
 }  // namespace nxtest

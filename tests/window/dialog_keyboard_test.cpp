@@ -1,6 +1,8 @@
-// Default dialog processing: the keyboard, clicks, auto radio groups and closing.
+// Default dialog processing: the keyboard (the dialog's keys, Space on a button, the default
+// push button), clicks, auto radio groups and closing.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/dialog.h"
@@ -83,36 +85,141 @@ TEST_F(DefaultProcessingTest, TabFromNoFocusGoesToFirstOrLastStop) {
     }
 }
 
-TEST_F(DefaultProcessingTest, KeysGiveTheirCommands) {
+// A key as the renderer reports it: pressed, repeated while held, released.
+struct Stroke {
+    UINT message;
+    WPARAM key;
+    LPARAM flags;
+};
+Stroke Down(WPARAM key) {
+    return {WM_KEYDOWN, key, 0};
+}
+Stroke Repeat(WPARAM key) {
+    return {WM_KEYDOWN, key, KF_PREVIOUSLY_DOWN};
+}
+Stroke Up(WPARAM key) {
+    return {WM_KEYUP, key, KF_PREVIOUSLY_DOWN | KF_RELEASED};
+}
+
+TEST_F(DefaultProcessingTest, KeystrokesGiveTheirCommandsAndMoveTheFocus) {
     struct Case {
         const char* name;
-        WPARAM key;
         int focus;
+        std::vector<Stroke> strokes;
         std::vector<int> commands;
+        int focusAfter;
     };
+    const WPARAM kDown = VK_DOWN, kUp = VK_UP, kSpace = VK_SPACE;
     const std::vector<Case> cases = {
-        {"Enter is IDOK without a default button", VK_RETURN, kPushFirst, {IDOK}},
-        {"Esc is IDCANCEL", VK_ESCAPE, kPushFirst, {IDCANCEL}},
-        {"Space clicks the focused push button", VK_SPACE, kPushLast, {kPushLast}},
-        {"Space clicks the focused radio button", VK_SPACE, kRadioB, {kRadioB}},
-        {"Space on an edit does nothing", VK_SPACE, kEdit, {}},
-        {"other keys do nothing", 'A', kPushFirst, {}},
+        {"Return clicks the focused push button",
+         kPushFirst,
+         {Down(VK_RETURN)},
+         {kPushFirst},
+         kPushFirst},
+        {"Return clicks the other one too", kPushLast, {Down(VK_RETURN)}, {kPushLast}, kPushLast},
+        {"Return on a radio button is IDOK", kRadioB, {Down(VK_RETURN)}, {IDOK}, kRadioB},
+        {"Return on an edit is IDOK", kEdit, {Down(VK_RETURN)}, {IDOK}, kEdit},
+        {"Esc is IDCANCEL", kPushFirst, {Down(VK_ESCAPE)}, {IDCANCEL}, kPushFirst},
+        {"Space clicks a push button on release",
+         kPushLast,
+         {Down(kSpace), Up(kSpace)},
+         {kPushLast},
+         kPushLast},
+        {"a held Space clicks once",
+         kPushLast,
+         {Down(kSpace), Repeat(kSpace), Repeat(kSpace), Repeat(kSpace), Up(kSpace)},
+         {kPushLast},
+         kPushLast},
+        {"Space released after the focus moved clicks nothing",
+         kPushFirst,
+         {Down(kSpace), Down(VK_TAB), Up(VK_TAB), Repeat(kSpace), Up(kSpace)},
+         {},
+         kRadioC},
+        {"a release without a press clicks nothing", kPushFirst, {Up(kSpace)}, {}, kPushFirst},
+        {"Space clicks a radio button", kRadioB, {Down(kSpace), Up(kSpace)}, {kRadioB}, kRadioB},
+        {"Space on an edit does nothing", kEdit, {Down(kSpace), Up(kSpace)}, {}, kEdit},
+        {"other keys do nothing", kPushFirst, {Down('A'), Up('A')}, {}, kPushFirst},
+        // The first group: radio A, radio B, push First, radio C, then a disabled edit and two
+        // hidden controls that the arrows pass over. An auto radio button reached is clicked.
+        {"Down walks the group, clicking the radio buttons it reaches",
+         kRadioA,
+         {Down(kDown), Down(kDown), Down(kDown)},
+         {kRadioB, kRadioC},
+         kRadioC},
+        {"Down wraps round within the group", kRadioC, {Down(kDown)}, {kRadioA}, kRadioA},
+        {"Up and Left go back, wrapping round",
+         kRadioA,
+         {Down(kUp), Down(VK_LEFT)},
+         {kRadioC},
+         kPushFirst},
+        {"Right is Down", kPushFirst, {Down(VK_RIGHT)}, {kRadioC}, kRadioC},
+        // The second group: the label, radio Other, push Last, the edit.
+        {"an edit takes the arrows itself", kEdit, {Down(kDown), Down(kUp)}, {}, kEdit},
+        {"a static control never takes the focus", kRadioOther, {Down(kUp)}, {}, kRadioOther},
+        {"Down reaches the edit", kPushLast, {Down(kDown)}, {}, kEdit},
     };
+    ASSERT_EQ(SendMessageW(hwnd_, DM_GETDEFID, 0, 0), 0);  // no default id: Return is IDOK
     for (const Case& c : cases) {
+        for (int id : {kRadioA, kRadioB, kRadioC, kRadioHidden, kRadioOther})
+            CheckDlgButton(hwnd_, id, BST_UNCHECKED);
         commands_.clear();
         ASSERT_TRUE(SetFocusedControl(hwnd_, c.focus));
-        Key(c.key);
+        for (const Stroke& s : c.strokes) SendMessageW(hwnd_, s.message, s.key, s.flags);
         EXPECT_EQ(commands_, c.commands) << c.name;
+        EXPECT_EQ(GetFocusedControl(hwnd_), c.focusAfter) << c.name;
     }
 }
 
-TEST_F(DefaultProcessingTest, EnterClicksADefaultPushButtonWhenThereIsOne) {
+// The focused push button is the default one and Return clicks it; with the focus elsewhere
+// the default id's button is, and Return gives the default id (DM_SETDEFID), IDOK without one.
+TEST_F(DefaultProcessingTest, TheDefaultPushButtonFollowsTheFocus) {
     DialogTemplate dialog = nxtest::MakeTestTemplate();
     for (auto& control : dialog.controls)
         if (control.id == kPushLast) control.style |= BS_DEFPUSHBUTTON;
     Create(dialog);
-    Key(VK_RETURN);
-    EXPECT_EQ(commands_, std::vector<int>{kPushLast});
+    auto drawnAs = [this](bool DialogControlState::*flag) {
+        int found = 0;
+        for (const DialogControlState& c : GetDialogState(hwnd_)->controls)
+            if (c.*flag) found = found == 0 ? c.control->id : -1;  // -1: more than one
+        return found;
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> action;
+        int defaultLook, pushed;
+        std::vector<int> commands;
+    };
+    auto key = [this](Stroke s) {
+        return [this, s] { SendMessageW(hwnd_, s.message, s.key, s.flags); };
+    };
+    auto setDefault = [this](int id) {
+        return [this, id] { SendMessageW(hwnd_, DM_SETDEFID, id, 0); };
+    };
+    const std::vector<Step> steps = {
+        {"the template's default, the focus on radio A", [] {}, kPushLast, 0, {}},
+        {"Return gives it", key(Down(VK_RETURN)), kPushLast, 0, {kPushLast}},
+        {"Tab to radio B", key(Down(VK_TAB)), kPushLast, 0, {}},
+        {"Tab to push First: the default now", key(Down(VK_TAB)), kPushFirst, 0, {}},
+        {"Space pushes it in", key(Down(VK_SPACE)), kPushFirst, kPushFirst, {}},
+        {"Return clicks it", key(Down(VK_RETURN)), kPushFirst, kPushFirst, {kPushFirst}},
+        {"Tab away: the push is lost, the default is back", key(Down(VK_TAB)), kPushLast, 0, {}},
+        {"Space released clicks nothing", key(Up(VK_SPACE)), kPushLast, 0, {}},
+        {"a new default id", setDefault(kPushFirst), kPushFirst, 0, {}},
+        {"Return gives it", key(Down(VK_RETURN)), kPushFirst, 0, {kPushFirst}},
+        {"a disabled default id", setDefault(nxtest::kEditDisabled), 0, 0, {}},
+        {"Return gives nothing", key(Down(VK_RETURN)), 0, 0, {}},
+        {"a default id without a control", setDefault(77), 0, 0, {}},
+        {"Return gives it all the same", key(Down(VK_RETURN)), 0, 0, {77}},
+    };
+    for (const Step& step : steps) {
+        commands_.clear();
+        step.action();
+        EXPECT_EQ(drawnAs(&DialogControlState::isDefault), step.defaultLook) << step.name;
+        EXPECT_EQ(drawnAs(&DialogControlState::pushed), step.pushed) << step.name;
+        EXPECT_EQ(commands_, step.commands) << step.name;
+    }
+    EXPECT_EQ(static_cast<DWORD>(SendMessageW(hwnd_, DM_GETDEFID, 0, 0)),
+              MAKEWPARAM(77, DC_HASDEFID));
 }
 
 TEST_F(DefaultProcessingTest, CloseBecomesCancel) {

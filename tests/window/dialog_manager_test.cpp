@@ -96,18 +96,37 @@ TEST_F(DialogManagerTest, InitialisationReturningFalseLeavesFocusUnplaced) {
     EXPECT_EQ(GetFocusedControl(dialog.hwnd), 0);
 }
 
-TEST_F(DialogManagerTest, CentredStylePlacesTheDialogInTheMiddleOfTheWorkArea) {
+// The window rectangle is the whole window: the renderer's frame and caption around the
+// template's client area. DS_CENTER centres all of it; otherwise the template's position is
+// the client area's.
+TEST_F(DialogManagerTest, TheWholeWindowIsPlacedCentredOrWhereTheTemplateSays) {
     renderer_->workArea = RECT{10, 20, 490, 660};
-    DialogTemplate dialog = nxtest::MakeTestTemplate();
-    dialog.style |= DS_CENTER;
-    dialog.style &= ~WS_VISIBLE;
-    RecordedDialog window;
-    ASSERT_NE(window.Create(dialog), 0u);
-    RECT rect;
-    ASSERT_TRUE(GetWindowRect(window.hwnd, &rect));
-    EXPECT_EQ(rect.left, 10 + (480 - 200) / 2);
-    EXPECT_EQ(rect.top, 20 + (640 - 120) / 2);
-    EXPECT_FALSE(IsWindowVisible(window.hwnd));
+    renderer_->frame = {3, 20, 4, 5};
+    struct Case {
+        bool centred;
+        RECT expected;
+    };
+    // 100 x 60 dialog units at 2 pixels per unit, at 10, 6 units.
+    const int width = 3 + 200 + 4, height = 20 + 120 + 5;
+    const int left = 10 + (480 - width) / 2, top = 20 + (640 - height) / 2;
+    for (const Case& c :
+         {Case{true, {left, top, left + width, top + height}},
+          Case{false, {10 + 20 - 3, 20 + 12 - 20, 10 + 20 + 200 + 4, 20 + 12 + 120 + 5}}}) {
+        DialogTemplate dialog = nxtest::MakeTestTemplate();
+        dialog.x = 10;
+        dialog.y = 6;
+        if (c.centred) dialog.style |= DS_CENTER;
+        dialog.style &= ~WS_VISIBLE;
+        RecordedDialog window;
+        ASSERT_NE(window.Create(dialog), 0u);
+        RECT rect;
+        ASSERT_TRUE(GetWindowRect(window.hwnd, &rect));
+        EXPECT_EQ(rect.left, c.expected.left) << "centred " << c.centred;
+        EXPECT_EQ(rect.top, c.expected.top) << "centred " << c.centred;
+        EXPECT_EQ(rect.right, c.expected.right) << "centred " << c.centred;
+        EXPECT_EQ(rect.bottom, c.expected.bottom) << "centred " << c.centred;
+        EXPECT_FALSE(IsWindowVisible(window.hwnd));
+    }
 }
 
 TEST_F(DialogManagerTest, ModalLoopDispatchesPostedMessagesInOrderUntilEnded) {

@@ -39,6 +39,7 @@ class RecordingRenderer : public win::Renderer {
   public:
     BaseUnits DialogBaseUnits(const win::DialogTemplate&) override { return {8, 16}; }
     win::RECT WorkArea() override { return workArea; }
+    FrameInsets DialogFrame(const win::DialogTemplate&) override { return frame; }
     void DialogChanged(win::HWND dialog) override { ++changes[dialog]; }
     void DialogDestroyed(win::HWND dialog) override { destroyed.push_back(dialog); }
     int MessageBox(win::HWND, std::u16string_view, std::u16string_view, win::UINT) override {
@@ -47,6 +48,7 @@ class RecordingRenderer : public win::Renderer {
     void WaitForInput(int queueDescriptor) override;
 
     win::RECT workArea{0, 0, 480, 640};
+    FrameInsets frame;
     std::map<win::HWND, int> changes;
     std::vector<win::HWND> destroyed;
     std::vector<std::function<void()>> script;  // run front first, one per wait
