@@ -6,25 +6,10 @@
 
 #include "link/protocol.h"
 #include "platform/mutex.h"
-#include "platform/toolhelp.h"
 #include "tests/tools/sim_session.h"
 
 namespace nxtest {
 namespace {
-
-// The threads of a device process in the order the device lists them.
-std::vector<win::DWORD> ThreadsOf(pid_t pid) {
-    std::vector<win::DWORD> threads;
-    win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-    win::THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (bool ok = win::Thread32First(snapshot, &entry); ok;
-         ok = win::Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == static_cast<win::DWORD>(pid))
-            threads.push_back(entry.th32ThreadID);
-    win::CloseToolhelp32Snapshot(snapshot);
-    return threads;
-}
 
 // A client thread that takes the mutex and ends without releasing it: whichever of the
 // stand-in's threads comes next finds it abandoned.
