@@ -157,7 +157,8 @@ std::string StandInRow(const ProcessResult& ps) {
 // A notification every millisecond. An unattended distance run reads no messages while it
 // polls, so its queue fills and the stand-in's posts fail; the stand-in goes on (the distance
 // still comes), the run ends in time with the right file, and a dialog run on the same
-// stand-in takes each click at once.
+// stand-in takes each click at once. The distance comes late in the run, well after the queue
+// has filled at about a thousand notifications a second.
 TEST_F(DialogRunTest, ANotificationEveryMillisecondStallsNeitherTheRunsNorTheStandIn) {
     LayOut(
         "[record]\nangle_unit = 1\nhz_angle = 162000\nv_angle = 324000\n"

@@ -27,8 +27,8 @@ class MeasSimulator {
 
     // Opens the log, waits out start_delay_ms, creates the command queue, registers the
     // messages, creates or opens "NXMAP" and "NXMUTEX", writes the scenario's record and
-    // notifies, then starts the scenario's worker threads. False (after one line on standard error)
-    // on failure, or when asked to stop during the start delay (then *stopped is set).
+    // notifies, then starts the scenario's worker threads. False (after one line on standard
+    // error) on failure, or when asked to stop during the start delay (then *stopped is set).
     bool Open(bool* stopped);
 
     // Serves commands and timers until asked to stop or exit_after_ms passes; returns the exit

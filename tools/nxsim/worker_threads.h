@@ -19,8 +19,9 @@ namespace nxsim {
 class WorkerThreads {
   public:
     // Starts count threads; each copies the record at view out under mutex every few
-    // milliseconds. mutex and view must stay valid until the object is destroyed. The threads
-    // are started after the calling thread, so the device lists them after it.
+    // milliseconds. mutex and view must stay valid until the object is destroyed. The device
+    // lists a process's main thread first, so these never stand where a client looks for the
+    // thread that takes commands.
     WorkerThreads(std::size_t count, win::HANDLE mutex, const void* view);
     // Stops every thread and waits for it; none holds the mutex afterwards.
     ~WorkerThreads();
