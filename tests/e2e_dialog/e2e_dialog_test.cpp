@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -143,6 +144,60 @@ TEST_F(DialogRunTest, VersionQueryWritesTheFourValuesAndEnds) {
               ResultFileBytes(u"2008\u00A7102\u00A7-3\u00A777\u00A7"));
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
     EXPECT_EQ(StandInLog(), Requests());
+}
+
+// The device's one stand-in, as nxdevice lists it: "PID THREAD  NX.EXE", or empty.
+std::string StandInRow(const ProcessResult& ps) {
+    std::istringstream rows(ps.out);
+    for (std::string row; std::getline(rows, row);)
+        if (row.ends_with("  NX.EXE")) return row;
+    return "";
+}
+
+// A notification every millisecond. An unattended distance run reads no messages while it
+// polls, so its queue fills and the stand-in's posts fail; the stand-in goes on (the distance
+// still comes), the run ends in time with the right file, and a dialog run on the same
+// stand-in takes each click at once. The distance comes late in the run, well after the queue
+// has filled at about a thousand notifications a second.
+TEST_F(DialogRunTest, ANotificationEveryMillisecondStallsNeitherTheRunsNorTheStandIn) {
+    LayOut(
+        "[record]\nangle_unit = 1\nhz_angle = 162000\nv_angle = 324000\n"
+        "[edm]\nmeasure_ms = 8000\ndistance = 25.431\n[notify]\nperiod_ms = 1\n"
+        "[log]\nfile = \\NXSIM.LOG\n");
+    const std::string result = ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7");
+    const auto start = std::chrono::steady_clock::now();
+    StartBridge("-Ghd0");
+    // The queue is full once a click on the dialog's window is refused. (Control 4242 does
+    // not exist: a click that went through does nothing.)
+    bool full = false;
+    std::optional<int> code;
+    while (!full && !(code = WaitBridge(200ms)))
+        full = Device({"click", "4242"}).err.find("did not take") != std::string::npos;
+    EXPECT_TRUE(full) << "the run ended before its queue filled";
+    if (!code) code = WaitBridge(20s);
+    EXPECT_EQ(code, std::optional<int>(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms + 10000ms + 4000ms);
+    EXPECT_EQ(ReadFileBytes(device_.Path("VLMIS.OUT")), result);
+    const std::string standIn = StandInRow(Device({"ps"}));
+    ASSERT_NE(standIn, "");
+
+    std::filesystem::remove(device_.Path("VLMIS.OUT"));
+    StartBridge("-Nor0");
+    ASSERT_TRUE(WaitUntil([&] { return StandInLogHas(7 + 5); }, 15s));
+    for (auto [control, lines] : {std::pair{1000, 13}, std::pair{1001, 14}}) {
+        Click(control);
+        EXPECT_TRUE(WaitUntil([&] { return StandInLogHas(lines); }, 3s)) << control;
+    }
+    Click(1010);
+    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(ReadFileBytes(device_.Path("VLMIS.OUT")), result);
+    EXPECT_EQ(StandInRow(Device({"ps"})), standIn);  // the same process all along
+
+    std::vector<std::string> expected = Requests();
+    expected.insert(expected.end(), {"NXSETEDMMODE 25 0", "NXSETEDMMODE 17 0"});
+    expected.insert(expected.end(), Requests().begin(), Requests().end());
+    expected.insert(expected.end(), {"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"});
+    EXPECT_EQ(StandInLog(), expected);
 }
 
 TEST_F(DialogRunTest, VersionQueryWithoutAnAnswerFor56StaysOpenUntilClosed) {

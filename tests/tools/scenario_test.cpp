@@ -26,6 +26,7 @@ TEST(ScenarioTest, EmptyTextGivesTheDefaults) {
     EXPECT_EQ(s.measureMs, 1000);
     EXPECT_DOUBLE_EQ(s.distance, 25.431);
     EXPECT_FALSE(s.p11.has_value());
+    EXPECT_EQ(s.workers, 2);
     EXPECT_TRUE(s.ignoreConf.empty());
     EXPECT_TRUE(s.logFile.empty());
 }
@@ -33,6 +34,7 @@ TEST(ScenarioTest, EmptyTextGivesTheDefaults) {
 TEST(ScenarioTest, TheSampleFileStatesTheDefaults) {
     Scenario s;
     s.periodMs = 7;
+    s.workers = 9;
     ASSERT_FALSE(ParseScenario(SampleScenarioText(), &s));
     Scenario defaults;
     EXPECT_EQ(s.record.bytes, defaults.record.bytes);
@@ -40,6 +42,7 @@ TEST(ScenarioTest, TheSampleFileStatesTheDefaults) {
     EXPECT_DOUBLE_EQ(s.distance, defaults.distance);
     EXPECT_EQ(s.p11, defaults.p11);
     EXPECT_EQ(s.periodMs, 0);
+    EXPECT_EQ(s.workers, defaults.workers);
     EXPECT_TRUE(s.ignoreConf.empty());
     EXPECT_TRUE(s.logFile.empty());
 }
@@ -57,6 +60,7 @@ TEST(ScenarioTest, EveryKeyIsRead) {
         "[edm]\n measure_ms = 0\n distance = -0.5\n"
         "[params]\np11 = 7\np59 = 2147483647\np58 = -2147483648\np57 = 3\np56 = 4\n"
         "[notify]\nperiod_ms = 50\ntilt_over_ms = 86400000\n"
+        "[Threads]\nworkers = 64\n"
         "[faults]\nignore_conf = 59, 11,-3\nhold_mutex_ms = 1\ndie_holding_mutex_ms = 2\n"
         "exit_after_ms = 3\nstart_delay_ms = 4\n"
         "# another comment\n"
@@ -78,6 +82,7 @@ TEST(ScenarioTest, EveryKeyIsRead) {
     EXPECT_EQ(s.p56, 4);
     EXPECT_EQ(s.periodMs, 50);
     EXPECT_EQ(s.tiltOverMs, 86400000);
+    EXPECT_EQ(s.workers, 64);
     EXPECT_EQ(s.ignoreConf, (std::set<std::int32_t>{-3, 11, 59}));
     EXPECT_EQ(s.holdMutexMs, 1);
     EXPECT_EQ(s.dieHoldingMutexMs, 2);
@@ -152,6 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "NXSIM.INI:2: key 'ignore_conf': '' is not a whole number"},
         BadCase{"[faults]\nignore_conf = 11,\n",
                 "NXSIM.INI:2: key 'ignore_conf': a comma with no number after it"},
+        BadCase{"[threads]\nworkers = 65\n",
+                "NXSIM.INI:2: key 'workers': 65 is out of range 0 to 64"},
+        BadCase{"[threads]\nworkers = -1\n",
+                "NXSIM.INI:2: key 'workers': -1 is out of range 0 to 64"},
         BadCase{"[params]\np12 = 1\n", "NXSIM.INI:2: key 'p12': unknown key in [params]"},
         BadCase{"[edm]\nperiod_ms = 1\n", "NXSIM.INI:2: key 'period_ms': unknown key in [edm]"},
         BadCase{"[record]\n[extra]\n", "NXSIM.INI:2: section 'extra': unknown section"},

@@ -19,17 +19,23 @@ std::string ToolPath(const std::string& name) {
     return std::string(NX_TOOL_DIR) + "/" + name;
 }
 
-win::DWORD FirstThreadOf(pid_t pid) {
+std::vector<win::DWORD> ThreadsOf(pid_t pid) {
+    std::vector<win::DWORD> threads;
     win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    if (snapshot == INVALID_HANDLE_VALUE) return threads;
     win::THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    win::DWORD thread = 0;
-    for (bool ok = win::Thread32First(snapshot, &entry); ok && !thread;
+    for (bool ok = win::Thread32First(snapshot, &entry); ok;
          ok = win::Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == static_cast<win::DWORD>(pid)) thread = entry.th32ThreadID;
+        if (entry.th32OwnerProcessID == static_cast<win::DWORD>(pid))
+            threads.push_back(entry.th32ThreadID);
     win::CloseToolhelp32Snapshot(snapshot);
-    return thread;
+    return threads;
+}
+
+win::DWORD FirstThreadOf(pid_t pid) {
+    std::vector<win::DWORD> threads = ThreadsOf(pid);
+    return threads.empty() ? 0 : threads.front();
 }
 
 SimSession::SimSession(const std::string& scenario, const std::string& iniName) {

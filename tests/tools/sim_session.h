@@ -70,7 +70,9 @@ class SimSession {
     std::deque<win::MSG> kept_;
 };
 
-// The first thread of the device's process with this pid, or 0.
+// The threads of the device's process with this pid, in the order the device lists them.
+std::vector<win::DWORD> ThreadsOf(pid_t pid);
+// The first of them, or 0.
 win::DWORD FirstThreadOf(pid_t pid);
 
 }  // namespace nxtest

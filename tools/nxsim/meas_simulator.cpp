@@ -54,6 +54,7 @@ MeasSimulator::MeasSimulator(const Scenario& scenario, Clock::time_point start, 
 }
 
 MeasSimulator::~MeasSimulator() {
+    workers_.reset();  // before the mutex and the view they use
     if (queueCreated_) win::DestroyThreadQueue();
     if (view_) win::UnmapViewOfFile(view_);
     if (section_) win::CloseHandle(section_);
@@ -82,6 +83,9 @@ bool MeasSimulator::Open(bool* stopped) {
     }
     if (!RegisterMessages() || !OpenSharedRecord()) return false;
     Rewrite();
+    // Started from this thread, they block the stop signals as it does: a stop request still
+    // reaches the loop.
+    workers_.emplace(static_cast<std::size_t>(scenario_.workers), mutex_, view_);
     return true;
 }
 

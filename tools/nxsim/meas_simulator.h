@@ -1,6 +1,7 @@
 #pragma once
-// The measurement program's stand-in: one thread that owns the shared record, takes commands
-// from its queue and drives its timers (measurement, notifications, scripted faults).
+// The measurement program's stand-in: its main thread owns the shared record, takes commands
+// from its queue and drives its timers (measurement, notifications, scripted faults); worker
+// threads without a queue run beside it.
 
 #include <chrono>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "platform/message.h"
 #include "tools/nxsim/command_log.h"
 #include "tools/nxsim/scenario.h"
+#include "tools/nxsim/worker_threads.h"
 
 namespace nxsim {
 
@@ -25,8 +27,8 @@ class MeasSimulator {
 
     // Opens the log, waits out start_delay_ms, creates the command queue, registers the
     // messages, creates or opens "NXMAP" and "NXMUTEX", writes the scenario's record and
-    // notifies. False (after one line on standard error) on failure, or when asked to stop
-    // during the start delay (then *stopped is set).
+    // notifies, then starts the scenario's worker threads. False (after one line on standard
+    // error) on failure, or when asked to stop during the start delay (then *stopped is set).
     bool Open(bool* stopped);
 
     // Serves commands and timers until asked to stop or exit_after_ms passes; returns the exit
@@ -62,6 +64,7 @@ class MeasSimulator {
     win::HANDLE section_ = nullptr;
     void* view_ = nullptr;
     win::HANDLE mutex_ = nullptr;
+    std::optional<WorkerThreads> workers_;
 
     std::optional<Clock::time_point> measureDone_, nextNotify_, tiltOver_, exitAt_, dieAt_;
 };

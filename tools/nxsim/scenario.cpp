@@ -13,6 +13,7 @@ namespace nxsim {
 namespace {
 
 constexpr std::int32_t kMaxMs = 86'400'000;  // one day: longer is surely a typing error
+constexpr std::int32_t kMaxWorkers = 64;
 
 // The record keys as the file gives them; applied after the whole file has been read, because
 // raw goes first wherever it stands.
@@ -179,6 +180,9 @@ const std::vector<KeyRule>& Rules() {
         {"notify", "period_ms", MsKey([](Parsed & p) -> auto& { return p.scenario.periodMs; })},
         {"notify", "tilt_over_ms",
          MsKey([](Parsed & p) -> auto& { return p.scenario.tiltOverMs; })},
+        {"threads", "workers",
+         Whole<std::int32_t>(
+             0, kMaxWorkers, [](Parsed & p) -> auto& { return p.scenario.workers; })},
         {"faults", "ignore_conf", SetIgnoreConf},
         {"faults", "hold_mutex_ms",
          MsKey([](Parsed & p) -> auto& { return p.scenario.holdMutexMs; })},
@@ -299,6 +303,10 @@ p56 = 0
 [notify]
 period_ms = 0            ; also post "NXDATACHANGE" this often (0: only after rewrites)
 tilt_over_ms = 0         ; post "NXTILTOVER" once, this long after start (0: never)
+
+[threads]
+workers = 2              ; threads beside the main one: no queue, a look at the record under the
+                         ; mutex every 20 ms (0 to 64)
 
 [faults]
 ignore_conf =            ; comma-separated parameter numbers left unanswered

@@ -30,6 +30,9 @@ struct Scenario {
     std::int32_t periodMs = 0;
     std::int32_t tiltOverMs = 0;
 
+    // [threads]: worker threads beside the main thread, which alone takes commands.
+    std::int32_t workers = 2;
+
     // [faults]
     std::set<std::int32_t> ignoreConf;
     std::int32_t holdMutexMs = 0;
