@@ -20,11 +20,9 @@ int CDialog::DoModal() {
     const win::DialogTemplate* dialog = win::FindDialogResource(static_cast<int>(m_nIDHelp));
     if (!dialog) return -1;
     win::HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : 0;
-    win::HWND window = win::CreateDialogIndirectW(*dialog, parent, MakeProcedure(this));
-    if (window == 0) return -1;
-    m_hWnd = window;
-    int result = win::RunModalLoop(window);
-    // Every modal run ends here, whichever way the dialog was closed; the window is hidden.
+    int result = win::DialogBoxIndirectW(*dialog, parent, MakeProcedure(this));
+    // Every modal run ends here, whichever way the dialog was closed; the platform's modal run
+    // has destroyed the window by now.
     DestroyWindow();
     return result;
 }

@@ -9,9 +9,10 @@ class CDialog : public CWnd {
     explicit CDialog(win::UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
 
-    // Modal run: creates the window from the template (OnInitDialog runs), runs the modal loop
-    // until EndDialog, then calls the virtual DestroyWindow (the window has been hidden by
-    // then) and returns the result given to EndDialog; -1 when the window could not be made.
+    // Modal run: the platform's modal run of the template (the window is made, OnInitDialog
+    // runs, the modal loop lasts until EndDialog, the window is destroyed), then the virtual
+    // DestroyWindow, as at the end of every modal run; returns the result given to EndDialog,
+    // -1 when the window could not be made.
     virtual int DoModal();
 
     // Modeless creation from a template resource; TRUE when the window exists.

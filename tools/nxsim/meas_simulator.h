@@ -9,6 +9,7 @@
 #include "platform/message.h"
 #include "tools/nxsim/command_log.h"
 #include "tools/nxsim/scenario.h"
+#include "tools/nxsim/waiting.h"
 
 namespace nxsim {
 
@@ -17,8 +18,8 @@ class MeasSimulator {
     using Clock = std::chrono::steady_clock;
 
     // start: the moment the process started, from which the scenario's delays count.
-    // stopFd: polls readable when the stand-in is asked to end (SIGTERM, SIGINT).
-    MeasSimulator(const Scenario& scenario, Clock::time_point start, int stopFd);
+    // waiting: the platform's waiting on the command queue and on a request to end.
+    MeasSimulator(const Scenario& scenario, Clock::time_point start, Waiting& waiting);
     ~MeasSimulator();
     MeasSimulator(const MeasSimulator&) = delete;
     MeasSimulator& operator=(const MeasSimulator&) = delete;
@@ -29,8 +30,9 @@ class MeasSimulator {
     // during the start delay (then *stopped is set).
     bool Open(bool* stopped);
 
-    // Serves commands and timers until asked to stop or exit_after_ms passes; returns the exit
-    // code (0). The die_holding_mutex_ms fault ends the process from inside.
+    // Serves commands and timers until asked to stop (a WM_QUIT in the queue counts) or
+    // exit_after_ms passes; returns the exit code (0, or 1 when waiting fails). The
+    // die_holding_mutex_ms fault ends the process from inside.
     int Run();
 
   private:
@@ -54,11 +56,10 @@ class MeasSimulator {
 
     const Scenario& scenario_;
     const Clock::time_point start_;
-    const int stopFd_;
+    Waiting& waiting_;
     MessageIds ids_;
     CommandLog log_;
     MeasRecord record_;
-    bool queueCreated_ = false;
     win::HANDLE section_ = nullptr;
     void* view_ = nullptr;
     win::HANDLE mutex_ = nullptr;
