@@ -61,8 +61,8 @@ std::vector<std::string> Requests(std::vector<std::string> more = {}) {
 }
 
 struct Step {
-    enum Kind { Click, Keys, AwaitDistance, ExpectFocus } kind;
-    std::string what;  // the control's text, or xdotool's key names
+    enum Kind { Click, Keys, AwaitDistance, ExpectFocus, AwaitToolLog } kind;
+    std::string what;  // the control's text, xdotool's key names, or \NXTOOLS.LOG's text
 };
 
 struct Flow {
@@ -70,6 +70,7 @@ struct Flow {
     std::vector<Step> steps;
     bool confirms;  // ends with "Conferma": the result file holds the texts then shown
     std::vector<std::string> commands;
+    std::string moreScenario = "";
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
 };
@@ -81,7 +82,7 @@ class DialogUnderWine : public testing::TestWithParam<Flow> {
 
 TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const Flow& flow = GetParam();
-    WineDevice device(kScenario);
+    WineDevice device(kScenario + flow.moreScenario);
     pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
@@ -119,6 +120,11 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
             case Step::ExpectFocus:
                 EXPECT_EQ(AwaitProbe(device, {"focus", kTitle}), step.what);
                 break;
+            case Step::AwaitToolLog:
+                EXPECT_TRUE(WaitUntil(
+                    [&] { return ReadFileBytes(device.Path("NXTOOLS.LOG")) == step.what; }, 15s))
+                    << ReadFileBytes(device.Path("NXTOOLS.LOG"));
+                break;
         }
     }
     std::optional<int> code = WaitProcess(bridge, 20s);
@@ -153,6 +159,12 @@ INSTANTIATE_TEST_SUITE_P(
              true,
              Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
         Flow{"Annulla", {{Step::Click, "Annulla"}}, false, Requests()},
+        // The tilt-over warning starts the shortcut tool with its command line.
+        Flow{"TiltOverStartsTheShortcutTool",
+             {{Step::AwaitToolLog, "NxShortcut.EXE /A\n"}, {Step::Click, "Annulla"}},
+             false,
+             Requests(),
+             "[notify]\ntilt_over_ms = 2500\n"},
         // A push button with the focus is the default one: Return clicks it.
         Flow{"ReturnOnAFocusedConferma",
              {{Step::Keys, "Tab Tab Tab"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
