@@ -1,7 +1,9 @@
 #pragma once
 // Renderers draw dialogs and message boxes and turn input into messages; they never decide
 // behaviour. The headless renderer draws nothing and needs no display; a windowing renderer
-// shows real windows when a display is there.
+// shows real windows when a display is there. On Windows, where the window system draws, only
+// SetRenderer, MakeHeadlessRenderer and PrepareForDialogs exist: the headless renderer keeps
+// the dialogs made after it hidden.
 
 #include <memory>
 

@@ -45,8 +45,9 @@ static_assert(sizeof(PROCESSENTRY32W) == 564);
 static_assert(sizeof(THREADENTRY32) == 36);
 
 // Takes a snapshot of the device's processes (TH32CS_SNAPPROCESS) or of their threads
-// (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes started with this
-// device root are listed, newest first (in descending process id); a process's threads are
+// (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). On Linux only processes started
+// with this device root are listed, newest first (in descending process id); Windows lists
+// every process of the system, in the order they were started; a process's threads are
 // listed main thread first. The process ids are taken here, and each process is read when the
 // walk first reaches it: one that has ended by then, or a zombie, is left out.
 // Returns INVALID_HANDLE_VALUE on failure.
@@ -62,8 +63,8 @@ BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry);
 // Closes a snapshot (the same as CloseHandle).
 BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
 
-// The live processes of the device whose host root is hostRoot (any device, not only this
-// process's), in ascending id; this process is listed only for its own device. For tools and
+// Linux only: the live processes of the device whose host root is hostRoot (any device, not
+// only this process's), in ascending id; this process is listed only for its own device. For tools and
 // tests that end a device's processes.
 std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot);
 
