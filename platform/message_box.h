@@ -22,4 +22,11 @@ using MessageBoxObserver =
     std::function<void(std::u16string_view text, std::u16string_view caption, UINT type)>;
 void SetMessageBoxObserver(MessageBoxObserver observer);
 
+namespace detail {
+
+// Internal to the platform layer: the platform's own box, without the observer. On Linux the
+// current renderer shows it (renderer.cpp), on Windows the window system (message_box_win.cpp).
+int ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type);
+
+}  // namespace detail
 }  // namespace win

@@ -1,28 +1,12 @@
-// Message boxes: the window system's own.
-#include <utility>
-
+// Message boxes on Windows: the window system's own.
 #include "platform/message_box.h"
 #include "platform/windows_api.h"
 
-namespace win {
-namespace {
+namespace win::detail {
 
-MessageBoxObserver& Observer() {
-    static MessageBoxObserver observer;
-    return observer;
-}
-
-}  // namespace
-
-int MessageBoxW(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
-    if (Observer()) Observer()(text, caption, type);
+int ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
     const std::u16string ownText(text), ownCaption(caption);
-    return ::MessageBoxW(detail::ToNativeWindow(owner), detail::Wide(ownText),
-                         detail::Wide(ownCaption), type);
+    return ::MessageBoxW(ToNativeWindow(owner), Wide(ownText), Wide(ownCaption), type);
 }
 
-void SetMessageBoxObserver(MessageBoxObserver observer) {
-    Observer() = std::move(observer);
-}
-
-}  // namespace win
+}  // namespace win::detail

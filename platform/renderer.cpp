@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/message_box.h"
+
 namespace win {
 namespace {
 
@@ -48,6 +50,11 @@ Renderer& CurrentRenderer() {
         if (!slot.renderer) slot.renderer = MakeHeadlessRenderer();
     }
     return *slot.renderer;
+}
+
+int detail::ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                           UINT type) {
+    return CurrentRenderer().MessageBox(owner, text, caption, type);
 }
 
 void SetRenderer(std::unique_ptr<Renderer> renderer) {

@@ -52,17 +52,10 @@ std::vector<std::string> LogLines(const WineDevice& device) {
     return lines;
 }
 
-std::vector<std::string> Requests(std::vector<std::string> more = {}) {
-    std::vector<std::string> commands = {"NXCONFPARAMETER 11 0", "NXCONFPARAMETER 59 0",
-                                         "NXCONFPARAMETER 58 0", "NXCONFPARAMETER 57 0",
-                                         "NXCONFPARAMETER 56 0"};
-    commands.insert(commands.end(), more.begin(), more.end());
-    return commands;
-}
-
 struct Step {
-    enum Kind { Click, Keys, AwaitDistance, ExpectFocus, AwaitToolLog } kind;
-    std::string what;  // the control's text, xdotool's key names, or \NXTOOLS.LOG's text
+    enum Kind { Click, Keys, AwaitDistance, ExpectFocus, AwaitChecked, AwaitToolLog } kind;
+    // The control's text or id, xdotool's key names, or \NXTOOLS.LOG's text.
+    std::string what;
 };
 
 struct Flow {
@@ -120,6 +113,14 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
             case Step::ExpectFocus:
                 EXPECT_EQ(AwaitProbe(device, {"focus", kTitle}), step.what);
                 break;
+            case Step::AwaitChecked:
+                EXPECT_TRUE(WaitUntil(
+                    [&] {
+                        return Probe(device, {"checked", kTitle, step.what}) == "1";
+                    },
+                    10s))
+                    << "button " << step.what << " was not checked";
+                break;
             case Step::AwaitToolLog:
                 EXPECT_TRUE(WaitUntil(
                     [&] { return ReadFileBytes(device.Path("NXTOOLS.LOG")) == step.what; }, 15s))
@@ -158,7 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
               {Step::Keys, "space"}},
              true,
              Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
-        Flow{"Annulla", {{Step::Click, "Annulla"}}, false, Requests()},
+        // The answer for parameter 11 (the record's unit, gon) checks the hidden "gen" radio
+        // button through the data exchange.
+        Flow{
+            "Annulla", {{Step::AwaitChecked, "1007"}, {Step::Click, "Annulla"}}, false, Requests()},
         // The tilt-over warning starts the shortcut tool with its command line.
         Flow{"TiltOverStartsTheShortcutTool",
              {{Step::AwaitToolLog, "NxShortcut.EXE /A\n"}, {Step::Click, "Annulla"}},

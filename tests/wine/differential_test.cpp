@@ -33,15 +33,6 @@ struct Outcome {
 
 constexpr char kLog[] = "\n[log]\nfile = \\NXSIM.LOG\n";
 
-// The five requests of the dialog's initialisation.
-std::vector<std::string> Requests(std::vector<std::string> more = {}) {
-    std::vector<std::string> commands = {"NXCONFPARAMETER 11 0", "NXCONFPARAMETER 59 0",
-                                         "NXCONFPARAMETER 58 0", "NXCONFPARAMETER 57 0",
-                                         "NXCONFPARAMETER 56 0"};
-    commands.insert(commands.end(), more.begin(), more.end());
-    return commands;
-}
-
 std::string Record(int unit, int hz, int v, const std::string& more = "") {
     return "[record]\nangle_unit = " + std::to_string(unit) + "\nhz_angle = " + std::to_string(hz) +
            "\nv_angle = " + std::to_string(v) + "\n" + more;

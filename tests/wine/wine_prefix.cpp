@@ -154,4 +154,12 @@ ProcessResult WineDevice::Run(const std::string& program, const std::vector<std:
                       limit + 10s, prefix.Environment());
 }
 
+std::vector<std::string> Requests(std::vector<std::string> more) {
+    std::vector<std::string> commands = {"NXCONFPARAMETER 11 0", "NXCONFPARAMETER 59 0",
+                                         "NXCONFPARAMETER 58 0", "NXCONFPARAMETER 57 0",
+                                         "NXCONFPARAMETER 56 0"};
+    commands.insert(commands.end(), more.begin(), more.end());
+    return commands;
+}
+
 }  // namespace nxtest

@@ -77,4 +77,8 @@ class WineDevice {
     std::string drive_;  // e.g. "n:"
 };
 
+// The stand-in's log of a run whose dialog was made: the five requests of its initialisation,
+// then more.
+std::vector<std::string> Requests(std::vector<std::string> more = {});
+
 }  // namespace nxtest

@@ -5,6 +5,7 @@
 //   nxwinprobe where TITLE [TEXT]  the screen centre "X Y" of the top-level window TITLE, or of
 //                                  its control showing TEXT
 //   nxwinprobe text TITLE ID       the text of the window's control ID (UTF-8)
+//   nxwinprobe checked TITLE ID    1 when the window's button ID is checked, else 0
 //   nxwinprobe focus TITLE         the text of the control that has the window's focus
 //   nxwinprobe kill NAME           ends every process whose executable is NAME (any case)
 //
@@ -77,6 +78,15 @@ int wmain(int argc, wchar_t** argv) {
         ::HWND control = ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
         return control ? PrintText(control) : 1;
     }
+    if (command == u"checked" && argc >= 4) {
+        ::HWND button = ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+        DWORD_PTR state = 0;
+        if (!button ||
+            !::SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state))
+            return 1;
+        std::printf("%d\n", state == BST_CHECKED ? 1 : 0);
+        return 0;
+    }
     if (command == u"focus") {
         ::GUITHREADINFO info{};
         info.cbSize = sizeof info;
@@ -85,6 +95,6 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         return PrintText(info.hwndFocus);
     }
-    std::fprintf(stderr, "usage: nxwinprobe where|text|focus|kill ...\n");
+    std::fprintf(stderr, "usage: nxwinprobe where|text|checked|focus|kill ...\n");
     return 2;
 }
