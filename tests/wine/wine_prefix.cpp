@@ -84,9 +84,10 @@ WinePrefix::WinePrefix() {
     fs::create_directory(path_);
     env_ = {"WINEPREFIX=" + path_, "WINEDEBUG=-all",
             "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY=" + screen->display()};
-    // The server first, kept for the whole program: every wine call after it starts warm.
+    // The server first, kept for the whole program: every wine call after it starts warm. It
+    // stays a minute after its last program, so it ends by itself should this program die.
     // Without a window manager, Wine draws the windows' captions itself only when asked to.
-    if (!RunPrefixTool({"wineserver", "-p"}, env_, 30s) ||
+    if (!RunPrefixTool({"wineserver", "-p60"}, env_, 30s) ||
         !RunPrefixTool({"wineboot", "-i"}, env_, 180s) ||
         !RunPrefixTool({"wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Decorated",
                         "/d", "N", "/f"},

@@ -23,8 +23,9 @@ std::string WindowsProgram(const std::string& name);
 class WinePrefix {
   public:
     // The prefix of this test program, made on first use: a fresh folder under /tmp, its own
-    // wineserver (kept running with -p until End), and windows that draw their own caption,
-    // since no window manager runs. Throws std::runtime_error when it cannot be made.
+    // wineserver (kept running until End, and a minute after its last program), and windows
+    // that draw their own caption, since no window manager runs. Throws std::runtime_error when
+    // it cannot be made.
     static WinePrefix& Shared();
     // Ends every process of the prefix and its wineserver, and removes the folder. Called once,
     // when the test program ends.

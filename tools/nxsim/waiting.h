@@ -34,8 +34,8 @@ class Waiting {
     Event Wait(int timeoutMs);
 
   private:
-    int stopFd_ = -1;
-    bool queueCreated_ = false;
+    int stopFd_ = -1;            // Linux: the end requests
+    bool queueCreated_ = false;  // Linux: the queue to close at the end
 };
 
 // The host folder of the running executable: the copy that was started, wherever it was

@@ -14,7 +14,8 @@ bool Waiting::Failed() const {
     return false;
 }
 
-// Any call of the window system would make the thread's queue, so the pause is a plain sleep.
+// Any call of the window system would make the thread's queue, so the pause is a plain sleep;
+// nothing can ask the stand-in to end before it has a queue to take a WM_QUIT.
 bool Waiting::Pause(int milliseconds) {
     ::Sleep(static_cast<DWORD>(milliseconds));
     return true;
@@ -23,7 +24,6 @@ bool Waiting::Pause(int milliseconds) {
 bool Waiting::CreateQueue() {
     ::MSG ignored;
     ::PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE);
-    queueCreated_ = true;
     return true;
 }
 
