@@ -64,8 +64,8 @@ BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry);
 BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
 
 // Linux only: the live processes of the device whose host root is hostRoot (any device, not
-// only this process's), in ascending id; this process is listed only for its own device. For tools and
-// tests that end a device's processes.
+// only this process's), in ascending id; this process is listed only for its own device. For
+// tools and tests that end a device's processes.
 std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot);
 
 }  // namespace win

@@ -4,9 +4,9 @@
 //
 // Include it after every platform header (its name sorts last among them): <windows.h> defines
 // as macros many names that the platform headers declare as constants (TRUE, WM_CLOSE,
-// ERROR_*, ...), so after it those names mean the real macros, whose values are the same. The platform's own
-// types stay unqualified inside namespace win (HWND, MSG, HANDLE); the real ones are written
-// with "::" (::HWND, ::MSG, ::HANDLE).
+// ERROR_*, ...), so after it those names mean the real macros, whose values are the same.
+// The platform's own types stay unqualified inside namespace win (HWND, MSG, HANDLE); the
+// real ones are written with "::" (::HWND, ::MSG, ::HANDLE).
 
 #include "platform/win_types.h"
 
