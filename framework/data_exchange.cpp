@@ -20,7 +20,7 @@ bool IsButtonClass(std::u16string_view className) {
 }
 
 // The radio-button types of the button style: BS_RADIOBUTTON (4) and BS_AUTORADIOBUTTON.
-bool IsRadioButton(const win::DialogControlTemplate& control) {
+bool IsRadioButton(const win::DialogControlInfo& control) {
     win::DWORD type = control.style & win::BS_TYPEMASK;
     return IsButtonClass(control.className) && (type == 0x4 || type == win::BS_AUTORADIOBUTTON);
 }
@@ -38,21 +38,17 @@ void DDX_Text(CDataExchange* exchange, int controlId, CString& value) {
 
 void DDX_Radio(CDataExchange* exchange, int controlId, std::int32_t& value) {
     win::HWND dialog = exchange->m_pDlgWnd->m_hWnd;
-    const win::DialogState* state = win::GetDialogState(dialog);
-    if (!state) return;
-    const auto& controls = state->controls;
+    const std::vector<win::DialogControlInfo> controls = win::GetDialogControls(dialog);
     std::size_t first = 0;
-    while (first < controls.size() &&
-           controls[first].control->id != static_cast<win::WORD>(controlId)) {
+    while (first < controls.size() && controls[first].id != static_cast<win::WORD>(controlId)) {
         ++first;
     }
     if (first == controls.size()) return;
 
-    // The ids first, then the check states: checking a button tells the renderer, which may
-    // read the state while the walk is under way.
+    // The group's radio buttons, in template order.
     std::vector<win::WORD> radioIds;
     for (std::size_t i = first; i < controls.size(); ++i) {
-        const win::DialogControlTemplate& control = *controls[i].control;
+        const win::DialogControlInfo& control = controls[i];
         if (i != first && (control.style & win::WS_GROUP)) break;
         if (IsRadioButton(control)) radioIds.push_back(control.id);
     }

@@ -8,20 +8,20 @@ CDialog::CDialog(win::UINT templateId, CWnd* parent)
 
 CDialog::~CDialog() = default;
 
-bool CDialog::CreateFromTemplate() {
-    const win::DialogTemplate* dialog = win::FindDialogResource(static_cast<int>(m_nIDTemplate));
-    if (!dialog) return false;
-    win::HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : 0;
-    win::HWND window = win::CreateDialogIndirectW(*dialog, parent, MakeProcedure(this));
-    if (window == 0) return false;
-    m_hWnd = window;
-    return true;
+const win::DialogTemplate* CDialog::FindTemplate() const {
+    return win::FindDialogResource(static_cast<int>(m_nIDTemplate));
+}
+
+win::HWND CDialog::ParentWindow() const {
+    return m_pParentWnd ? m_pParentWnd->m_hWnd : 0;
 }
 
 int CDialog::DoModal() {
-    if (!CreateFromTemplate()) return -1;
-    int result = win::RunModalLoop(m_hWnd);
-    // Every modal run ends here, whichever way the dialog was closed; the window is hidden.
+    const win::DialogTemplate* dialog = FindTemplate();
+    if (!dialog) return -1;
+    int result = win::DialogBoxIndirectW(*dialog, ParentWindow(), MakeProcedure(this));
+    // Every modal run ends here, whichever way the dialog was closed; the platform's modal run
+    // has destroyed the window by now.
     DestroyWindow();
     return result;
 }
@@ -29,7 +29,12 @@ int CDialog::DoModal() {
 win::BOOL CDialog::Create(win::UINT templateId, CWnd* parent) {
     m_nIDTemplate = templateId;
     m_pParentWnd = parent;
-    return CreateFromTemplate() ? win::TRUE : win::FALSE;
+    const win::DialogTemplate* dialog = FindTemplate();
+    if (!dialog) return win::FALSE;
+    win::HWND window = win::CreateDialogIndirectW(*dialog, ParentWindow(), MakeProcedure(this));
+    if (window == 0) return win::FALSE;
+    m_hWnd = window;
+    return win::TRUE;
 }
 
 win::BOOL CDialog::OnInitDialog() {

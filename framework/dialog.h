@@ -2,6 +2,7 @@
 // The framework's dialog: built from a dialog resource, run modally or created modeless.
 
 #include "framework/wnd.h"
+#include "platform/dialog.h"
 
 class CDialog : public CWnd {
   public:
@@ -9,9 +10,10 @@ class CDialog : public CWnd {
     explicit CDialog(win::UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
 
-    // Modal run: creates the window from the template (OnInitDialog runs), runs the modal loop
-    // until EndDialog, then calls the virtual DestroyWindow (the window has been hidden by
-    // then) and returns the result given to EndDialog; -1 when the window could not be made.
+    // Modal run: the platform's modal run of the template (the window is made, OnInitDialog
+    // runs, the modal loop lasts until EndDialog, the window is destroyed), then the virtual
+    // DestroyWindow, as at the end of every modal run; returns the result given to EndDialog,
+    // -1 when the window could not be made.
     virtual int DoModal();
 
     // Modeless creation from a template resource; TRUE when the window exists.
@@ -37,9 +39,10 @@ class CDialog : public CWnd {
     CWnd* m_pParentWnd;
 
   private:
-    // Makes the window from the template m_nIDTemplate, owned by m_pParentWnd (OnInitDialog
-    // runs); false when there is no such template or no window could be made.
-    bool CreateFromTemplate();
+    // The template resource m_nIDTemplate, or nullptr when the program has none of that id.
+    const win::DialogTemplate* FindTemplate() const;
+    // The owner of the window: m_pParentWnd's window, or none.
+    win::HWND ParentWindow() const;
 };
 
 // A message map: rows of (notification, control id, handler) searched in order.

@@ -7,7 +7,8 @@
 
 namespace win {
 
-// The host folder of the device root: DEVICE_ROOT made absolute and canonical, read once.
+// The host folder of the device root: DEVICE_ROOT made absolute and canonical, read once. On
+// Windows the device is the drive of the current folder, and this is that drive's root.
 const std::string& DeviceRootHostPath();
 
 // Resolves a device path ("\FLASHDISK\NEDIX\NX.EXE"; "/" is taken as "\" too) to a host path
@@ -15,10 +16,12 @@ const std::string& DeviceRootHostPath();
 // (an exact match first, else the first match in directory order); components that do not
 // exist are kept as written. The path ends at its first NUL character.
 // "." is skipped and ".." climbs one level but never above the root. A relative path is taken
-// from the root.
+// from the root. On Windows: the full path on the current drive, which matches names without
+// regard to letter case itself.
 std::string ResolveDevicePath(std::u16string_view devicePath);
 
-// The device's private runtime folder, named from the device root, in a folder of this user's:
+// Linux only, as the next one (Windows keeps the kernel objects itself): the device's private
+// runtime folder, named from the device root, in a folder of this user's:
 // "$XDG_RUNTIME_DIR/nxdevice" when that variable names a folder of this user's closed to others,
 // else "/dev/shm/nxdevice-UID" (or "/tmp/nxdevice-UID"); never inside the device root (unless
 // the root is the host's "/"). Each level is created on first use with mode 0700 and checked

@@ -1,10 +1,8 @@
-// The dialog manager: dialog resources, dialogs made from templates, modal loops and the
-// state of their controls.
+// The dialog manager: dialogs made from templates, modal loops and the state of their
+// controls.
 #include "platform/dialog.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 
 #include "platform/dialog_controls.h"
 #include "platform/dialog_focus.h"
@@ -19,16 +17,6 @@ using detail::FindWindowRecord;
 using detail::WindowPtr;
 
 namespace {
-
-struct DialogResources {
-    std::mutex mutex;
-    std::map<int, const DialogTemplate*> templates;
-};
-
-DialogResources& Resources() {
-    static DialogResources resources;
-    return resources;
-}
 
 // Dialog units to pixels, rounded to the nearest pixel.
 LONG UnitsToPixels(int units, int baseUnits, int divisor) {
@@ -68,23 +56,6 @@ void TakeDefaultFromTemplate(detail::WindowRecord& window) {
 
 }  // namespace
 
-void RegisterDialogResource(int resourceId, const DialogTemplate* dialog) {
-    DialogResources& resources = Resources();
-    std::lock_guard lock(resources.mutex);
-    if (dialog) {
-        resources.templates[resourceId] = dialog;
-    } else {
-        resources.templates.erase(resourceId);
-    }
-}
-
-const DialogTemplate* FindDialogResource(int resourceId) {
-    DialogResources& resources = Resources();
-    std::lock_guard lock(resources.mutex);
-    auto it = resources.templates.find(resourceId);
-    return it == resources.templates.end() ? nullptr : it->second;
-}
-
 HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure) {
     if (!procedure) return 0;
     HWND hwnd = AddTopLevelWindow(dialog.title);
@@ -113,6 +84,14 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
     if (own.style & WS_VISIBLE) window->state.visible = true;
     detail::NotifyChanged(*window);
     return hwnd;
+}
+
+int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure) {
+    HWND hwnd = CreateDialogIndirectW(dialog, parent, std::move(procedure));
+    if (hwnd == 0) return -1;
+    int result = RunModalLoop(hwnd);
+    DestroyWindow(hwnd);
+    return result;
 }
 
 int RunModalLoop(HWND dialog) {
@@ -215,6 +194,15 @@ BOOL SetFocusedControl(HWND dialog, int controlId) {
 const DialogState* GetDialogState(HWND dialog) {
     WindowPtr window = FindWindowRecord(dialog);
     return window ? &window->state : nullptr;
+}
+
+std::vector<DialogControlInfo> GetDialogControls(HWND dialog) {
+    std::vector<DialogControlInfo> controls;
+    if (WindowPtr window = FindWindowRecord(dialog)) {
+        for (const DialogControlState& state : window->state.controls)
+            controls.push_back({state.control->id, state.control->className, state.control->style});
+    }
+    return controls;
 }
 
 }  // namespace win

@@ -77,10 +77,17 @@ const DialogTemplate* FindDialogResource(int resourceId);
 // if any, gives the default id. 0 on failure.
 HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
 
-// Runs a modal loop for the dialog: takes messages from the thread's queue and dispatches them
-// (keyboard messages go through the dialog's default processing), waiting on the renderer
-// between them, until EndDialog is called for it; then hides the window and returns the
-// result given to EndDialog. The window is not destroyed. -1 for an unknown window.
+// Runs the dialog modally: creates it as CreateDialogIndirectW does, runs the modal loop
+// (keyboard messages go through the dialog's default processing) until EndDialog is called
+// for it, destroys the window and returns the result given to EndDialog. -1 when the window
+// could not be made, or was destroyed without EndDialog.
+int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
+
+// Linux only (our dialog manager; Windows runs its modal loop inside DialogBoxIndirectW): runs
+// a modal loop for the dialog: takes messages from the thread's queue and dispatches them,
+// waiting on the renderer between them, until EndDialog is called for it; then hides the
+// window and returns the result given to EndDialog. The window is not destroyed. -1 for an
+// unknown window.
 int RunModalLoop(HWND dialog);
 
 // Ends the dialog's modal loop with the result (the loop returns after the current message).
@@ -115,8 +122,18 @@ int GetFocusedControl(HWND dialog);  // the id, or 0 when none has the focus
 // follows it, and a button pushed in by Space comes out without a click.
 BOOL SetFocusedControl(HWND dialog, int controlId);
 
-// What a renderer needs to draw a dialog: its template, current texts, check states and
-// focus, and its place on the screen. nullptr for an unknown window.
+// A dialog's controls in template order (the order of its child windows on Windows): id,
+// window class and current style. Empty for an unknown dialog.
+struct DialogControlInfo {
+    WORD id = IDC_STATIC;
+    std::u16string className;
+    DWORD style = 0;
+};
+std::vector<DialogControlInfo> GetDialogControls(HWND dialog);
+
+// Linux only (our dialog manager's model): what a renderer needs to draw a dialog: its template,
+// current texts, check states and focus, and its place on the screen. nullptr for an unknown
+// window.
 struct DialogControlState {
     const DialogControlTemplate* control = nullptr;
     std::u16string text;

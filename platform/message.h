@@ -44,12 +44,13 @@ BOOL GetMessageW(MSG* msg);
 // Takes the next message without waiting. FALSE when the queue is empty.
 BOOL PeekMessageW(MSG* msg);
 
-// A descriptor that polls readable while the calling thread's queue holds a message, for a
-// GUI loop to wait on together with its own events. -1 on failure.
+// Linux only (Windows waits on its queues with MsgWaitForMultipleObjects): a descriptor that
+// polls readable while the calling thread's queue holds a message, for a GUI loop to wait on
+// together with its own events. -1 on failure.
 int GetQueueDescriptor();
 
-// Closes the calling thread's queue (posts to it fail from then on). A thread's queue also goes
-// away with its process.
+// Linux only (a Windows queue goes with its thread): closes the calling thread's queue (posts
+// to it fail from then on). A thread's queue also goes away with its process.
 void DestroyThreadQueue();
 
 }  // namespace win

@@ -1,10 +1,8 @@
-// Message boxes: shown by the current renderer. The headless renderer writes the caption and
-// the text as one line on standard error and answers at once as if OK were pressed.
+// Message boxes: the observer, then the platform's own box (the renderer's on Linux, the
+// window system's on Windows).
 #include "platform/message_box.h"
 
 #include <utility>
-
-#include "platform/renderer.h"
 
 namespace win {
 namespace {
@@ -18,7 +16,7 @@ MessageBoxObserver& Observer() {
 
 int MessageBoxW(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
     if (Observer()) Observer()(text, caption, type);
-    return CurrentRenderer().MessageBox(owner, text, caption, type);
+    return detail::ShowMessageBox(owner, text, caption, type);
 }
 
 void SetMessageBoxObserver(MessageBoxObserver observer) {

@@ -14,9 +14,11 @@ struct PROCESS_INFORMATION {
 };
 
 // Starts the program at the device path imagePath. Never through a shell: the path and the
-// command line are passed as they are (spaces and shell characters are just characters). The
-// child gets argv[0] = the host path and, when commandLine is neither null nor empty, the
-// command line as its one further argument. It inherits the device (DEVICE_ROOT). The only
+// command line are passed as they are (spaces and shell characters are just characters). On
+// Linux the child gets argv[0] = the host path and, when commandLine is neither null nor empty,
+// the command line as its one further argument, and it inherits the device (DEVICE_ROOT). On
+// Windows its command line is the quoted image path, then a blank and commandLine, and it
+// inherits the current folder, so the same drive. The only
 // options supported are the ones the device's programs use (all others null, flags 0).
 // FALSE with GetLastError when the image does not exist or cannot be started; on TRUE, *info
 // holds the new process's id and handles, which the caller closes (closing neither waits for

@@ -1,7 +1,8 @@
 #pragma once
 // Renderers draw dialogs and message boxes and turn input into messages; they never decide
 // behaviour. The headless renderer draws nothing and needs no display; a windowing renderer
-// shows real windows when a display is there.
+// shows real windows when a display is there. Linux only: on Windows the window system draws
+// (screen_win.cpp).
 
 #include <memory>
 

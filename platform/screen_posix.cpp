@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/message_box.h"
 #include "platform/renderer.h"
 #include "platform/screen.h"
 
@@ -50,6 +51,11 @@ Renderer& CurrentRenderer() {
         if (!screen.renderer) screen.renderer = MakeHeadlessRenderer();
     }
     return *screen.renderer;
+}
+
+int detail::ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                           UINT type) {
+    return CurrentRenderer().MessageBox(owner, text, caption, type);
 }
 
 void SetRenderer(std::unique_ptr<Renderer> renderer) {

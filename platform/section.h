@@ -12,8 +12,9 @@ inline constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
 
 // Creates or opens the named memory-backed section (hFile must be INVALID_HANDLE_VALUE). An
 // existing section is opened as it is, never re-created or cleared; one smaller than asked is
-// grown with zeros. A new section is zero-filled. A named section lasts as long as the device's
-// runtime folder, also when no handle is open; an unnamed one is private to its handle.
+// grown with zeros. A new section is zero-filled. On Linux a named section lasts as long as
+// the device's runtime folder, also when no handle is open; on Windows it goes with its last
+// handle. An unnamed one is private to its handle.
 // GetLastError is ERROR_ALREADY_EXISTS when an existing section was opened. Returns nullptr
 // on failure.
 HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, DWORD sizeHigh,

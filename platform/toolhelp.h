@@ -45,11 +45,12 @@ static_assert(sizeof(PROCESSENTRY32W) == 564);
 static_assert(sizeof(THREADENTRY32) == 36);
 
 // Takes a snapshot of the device's processes (TH32CS_SNAPPROCESS) or of their threads
-// (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes started with this
-// device root and of the caller's own user are listed, whatever the caller's privileges
-// (another user's processes are never the device's), oldest first (in ascending process id);
-// a process's threads are listed main thread first. Everything is read here: a process that
-// ends later is still listed, one that has ended by then, or a zombie, is not.
+// (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes of the caller's
+// own user are listed, whatever the caller's privileges (another user's processes are never the
+// device's), oldest first (in the order they were started); a process's threads are listed
+// main thread first. On Linux only processes started with this device root are listed, and
+// everything is read here: a process that ends later is still listed, one that has ended by
+// then, or a zombie, is not. On Windows every process of the user's session is listed.
 // Returns INVALID_HANDLE_VALUE on failure.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
 
@@ -63,9 +64,9 @@ BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry);
 // Closes a snapshot (the same as CloseHandle).
 BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
 
-// The live processes of the device whose host root is hostRoot (any device, not only this
-// process's), in ascending id; this process is listed only for its own device. For tools and
-// tests that end a device's processes.
+// Linux only: the live processes of the device whose host root is hostRoot (any device, not
+// only this process's), in ascending id; this process is listed only for its own device. For
+// tools and tests that end a device's processes.
 std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot);
 
 }  // namespace win

@@ -1,8 +1,5 @@
-// UTF-8 <-> UTF-16 and the device's simple upper-casing.
+// UTF-8 <-> UTF-16. The upper-casing is each platform's own (unicode_posix.cpp, unicode_win.cpp).
 #include "platform/unicode.h"
-
-#include <locale.h>
-#include <wctype.h>
 
 namespace win {
 namespace {
@@ -39,27 +36,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
-}
-
-// The UTF-8 locale used for upper-casing, made once without touching the process's locale.
-// Null when the C library has none; then only ASCII letters are mapped.
-locale_t Utf8Locale() {
-    static locale_t locale = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        if (!l) l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(0));
-        return l;
-    }();
-    return locale;
-}
-
-char16_t UpperUnit(char16_t c) {
-    if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-    if (c >= 0xD800 && c <= 0xDFFF) return c;
-    locale_t locale = Utf8Locale();
-    if (!locale) return c;
-    wint_t upper = towupper_l(static_cast<wint_t>(c), locale);
-    // A mapping that leaves the Basic Multilingual Plane cannot be one code unit.
-    return upper < 0x10000 ? static_cast<char16_t>(upper) : c;
 }
 
 }  // namespace
@@ -118,18 +94,6 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
         AppendUtf8(out, c);
     }
     return out;
-}
-
-void CharUpperW(std::u16string& text) {
-    for (char16_t& c : text) c = UpperUnit(c);
-}
-
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && UpperUnit(a[i]) != UpperUnit(b[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace win

@@ -1,5 +1,6 @@
 #pragma once
-// The device-wide table of top-level windows: which thread owns each handle, and its title.
+// Linux only (Windows has its own): the device-wide table of top-level windows, which thread
+// owns each handle, and its title.
 
 #include <vector>
 

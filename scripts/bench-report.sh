@@ -12,7 +12,8 @@ if [ ! -f "$build/build.ninja" ]; then
     # No -Werror: GCC 12 warns falsely (-Wrestrict) in std::string code at -O3.
     cmake --preset release -B "$build" >/dev/null
 fi
-benches=(bench_floors bench_platform bench_output bench_dialog bench_runs screen_start_bench)
+benches=(bench_floors bench_platform bench_output bench_dialog bench_runs screen_start_bench
+         bench_wine_runs)
 cmake --build "$build" --target "${benches[@]}" -- -j2 >/dev/null
 
 out=$(mktemp -d /tmp/nxbridge-bench.XXXXXX)
@@ -74,6 +75,7 @@ pairs = [
     ("BM_PostToReceiveBetweenProcesses", "median_us", "BM_FloorFifoPostBetweenProcesses", "median_us", "the device's post between processes (median), per bare FIFO message"),
     ("BM_NotificationToDisplay", "median_us", "BM_PostToReceiveBetweenProcesses", "median_us", "a notification to the refreshed display (median), per post between processes"),
     ("BM_WriteResultFile", "time", "BM_FloorFileReplace", "time", "one whole result file, per bare write + write-out + rename"),
+    ("BM_WineAnglesOnlyRun", "time", "BM_WineEmptyProgram", "time", "the Windows bridge's \"-Gha\" run under Wine beyond its pause, per empty Windows program"),
 ]
 print(f"Measured {context.get('date', '?')} on {context.get('host_name', '?')}, "
       f"{context.get('num_cpus', '?')} CPUs; load average before {load_before}, after {load_after}.")

@@ -10,6 +10,8 @@ packages=(
   xvfb xauth xdotool imagemagick  # the screen tests: a virtual X server, input and screenshots
   clang libclang-rt-14-dev        # libFuzzer targets and LeakSanitizer runtime
   valgrind                        # memcheck runs of the end-to-end modes
+  g++-mingw-w64-x86-64-posix      # the Windows programs (the windows preset)
+  wine wine64                     # the wine suite: the Windows programs run on Linux
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,17 +1,10 @@
-// The process entry: hands the framework the one command-line text the program was started
-// with, its arguments joined with single spaces and decoded from UTF-8 to UTF-16, and makes
-// the framework's result the exit code.
-#include <string>
-
+// The process entry: hands the framework the program's file and the one command-line text it
+// was started with, as the platform gives them, and makes the framework's result the exit
+// code.
 #include "framework/win_app.h"
-#include "platform/unicode.h"
+#include "platform/program.h"
 
 int main(int argc, char** argv) {
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
-    }
-    const char* programPath = argc > 0 && argv[0] ? argv[0] : "";
-    return AfxWinMain(win::Utf8ToUtf16(programPath), win::Utf8ToUtf16(commandLine));
+    const win::ProgramStart start = win::GetProgramStart(argc, argv);
+    return AfxWinMain(start.path, start.commandLine);
 }

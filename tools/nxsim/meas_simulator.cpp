@@ -1,10 +1,5 @@
 #include "tools/nxsim/meas_simulator.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -27,16 +22,6 @@ int MillisecondsUntil(MeasSimulator::Clock::time_point when) {
     return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
 }
 
-// True when fd polls readable within the timeout (-1: none).
-bool Readable(int fd, int timeoutMs) {
-    pollfd p{fd, POLLIN, 0};
-    int n;
-    do {
-        n = poll(&p, 1, timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    return n > 0 && (p.revents & POLLIN);
-}
-
 std::optional<MeasSimulator::Clock::time_point> After(MeasSimulator::Clock::time_point start,
                                                       std::int32_t ms) {
     if (ms <= 0) return std::nullopt;
@@ -45,8 +30,8 @@ std::optional<MeasSimulator::Clock::time_point> After(MeasSimulator::Clock::time
 
 }  // namespace
 
-MeasSimulator::MeasSimulator(const Scenario& scenario, Clock::time_point start, int stopFd)
-    : scenario_(scenario), start_(start), stopFd_(stopFd), record_(scenario.record) {
+MeasSimulator::MeasSimulator(const Scenario& scenario, Clock::time_point start, Waiting& waiting)
+    : scenario_(scenario), start_(start), waiting_(waiting), record_(scenario.record) {
     nextNotify_ = After(start, scenario.periodMs);
     tiltOver_ = After(start, scenario.tiltOverMs);
     exitAt_ = After(start, scenario.exitAfterMs);
@@ -55,7 +40,6 @@ MeasSimulator::MeasSimulator(const Scenario& scenario, Clock::time_point start, 
 
 MeasSimulator::~MeasSimulator() {
     workers_.reset();  // before the mutex and the view they use
-    if (queueCreated_) win::DestroyThreadQueue();
     if (view_) win::UnmapViewOfFile(view_);
     if (section_) win::CloseHandle(section_);
     if (mutex_) win::CloseHandle(mutex_);
@@ -64,23 +48,16 @@ MeasSimulator::~MeasSimulator() {
 bool MeasSimulator::Open(bool* stopped) {
     *stopped = false;
     if (!log_.Open(scenario_.logFile)) {
-        std::fprintf(stderr, "nxsim: cannot open the log file %s: %s\n", scenario_.logFile.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "nxsim: cannot open the log file %s\n", log_.ErrorText().c_str());
         return false;
     }
     // The delay counts from the start of the process; a stop request cuts it short.
-    if (Readable(stopFd_, MillisecondsUntil(start_ + milliseconds(scenario_.startDelayMs)))) {
+    if (!waiting_.Pause(MillisecondsUntil(start_ + milliseconds(scenario_.startDelayMs)))) {
         *stopped = true;
         return false;
     }
     // The queue first, so that commands posted from now on are kept for the loop.
-    win::MSG ignored;
-    win::PeekMessageW(&ignored);
-    queueCreated_ = true;
-    if (win::GetQueueDescriptor() < 0) {
-        std::fprintf(stderr, "nxsim: cannot create the command queue\n");
-        return false;
-    }
+    if (!waiting_.CreateQueue()) return false;
     if (!RegisterMessages() || !OpenSharedRecord()) return false;
     Rewrite();
     // Started from this thread, they block the stop signals as it does: a stop request still
@@ -123,19 +100,23 @@ bool MeasSimulator::OpenSharedRecord() {
 }
 
 int MeasSimulator::Run() {
-    const int queueFd = win::GetQueueDescriptor();
     for (;;) {
         if (!FireTimers(Clock::now())) return 0;
         std::optional<Clock::time_point> next = NextTimer();
-        pollfd fds[2] = {{queueFd, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-        int n = poll(fds, 2, next ? MillisecondsUntil(*next) : -1);
-        if (n < 0 && errno != EINTR) {
-            std::fprintf(stderr, "nxsim: poll: %s\n", std::strerror(errno));
-            return 1;
+        switch (waiting_.Wait(next ? MillisecondsUntil(*next) : -1)) {
+            case Waiting::Event::Stop:
+                return 0;
+            case Waiting::Event::Failed:
+                return 1;
+            case Waiting::Event::Message:
+            case Waiting::Event::Timeout:
+                break;
         }
-        if (n > 0 && (fds[1].revents & POLLIN)) return 0;
         win::MSG msg;
-        while (win::PeekMessageW(&msg)) Handle(msg);
+        while (win::PeekMessageW(&msg)) {
+            if (msg.message == win::WM_QUIT) return 0;
+            Handle(msg);
+        }
     }
 }
 
@@ -262,8 +243,7 @@ void MeasSimulator::Notify(win::UINT message, win::WPARAM wParam, win::LPARAM lP
 void MeasSimulator::DieHoldingMutex() {
     win::WaitForSingleObject(mutex_, win::INFINITE);
     std::fprintf(stderr, "nxsim: dying while holding NXMUTEX, as the scenario asks\n");
-    raise(SIGKILL);
-    _exit(137);  // not reached: SIGKILL cannot be caught or blocked
+    EndAbruptly();
 }
 
 }  // namespace nxsim

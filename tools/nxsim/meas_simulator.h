@@ -10,6 +10,7 @@
 #include "platform/message.h"
 #include "tools/nxsim/command_log.h"
 #include "tools/nxsim/scenario.h"
+#include "tools/nxsim/waiting.h"
 #include "tools/nxsim/worker_threads.h"
 
 namespace nxsim {
@@ -19,8 +20,8 @@ class MeasSimulator {
     using Clock = std::chrono::steady_clock;
 
     // start: the moment the process started, from which the scenario's delays count.
-    // stopFd: polls readable when the stand-in is asked to end (SIGTERM, SIGINT).
-    MeasSimulator(const Scenario& scenario, Clock::time_point start, int stopFd);
+    // waiting: the platform's waiting on the command queue and on a request to end.
+    MeasSimulator(const Scenario& scenario, Clock::time_point start, Waiting& waiting);
     ~MeasSimulator();
     MeasSimulator(const MeasSimulator&) = delete;
     MeasSimulator& operator=(const MeasSimulator&) = delete;
@@ -31,8 +32,9 @@ class MeasSimulator {
     // error) on failure, or when asked to stop during the start delay (then *stopped is set).
     bool Open(bool* stopped);
 
-    // Serves commands and timers until asked to stop or exit_after_ms passes; returns the exit
-    // code (0). The die_holding_mutex_ms fault ends the process from inside.
+    // Serves commands and timers until asked to stop (a WM_QUIT in the queue counts) or
+    // exit_after_ms passes; returns the exit code (0, or 1 when waiting fails). The
+    // die_holding_mutex_ms fault ends the process from inside.
     int Run();
 
   private:
@@ -56,11 +58,10 @@ class MeasSimulator {
 
     const Scenario& scenario_;
     const Clock::time_point start_;
-    const int stopFd_;
+    Waiting& waiting_;
     MessageIds ids_;
     CommandLog log_;
     MeasRecord record_;
-    bool queueCreated_ = false;
     win::HANDLE section_ = nullptr;
     void* view_ = nullptr;
     win::HANDLE mutex_ = nullptr;

@@ -1,9 +1,7 @@
 #include "tools/nxsim/scenario_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -16,24 +14,20 @@ namespace {
 
 // The whole file, or nothing with errno set.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::nullopt;
     std::string bytes;
     char buffer[4096];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int error = errno;
-            close(fd);
-            if (n < 0) {
-                errno = error;
-                return std::nullopt;
-            }
-            return bytes;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+    const bool failed = std::ferror(file);
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        errno = error;
+        return std::nullopt;
     }
+    return bytes;
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// Named mutexes: the real kernel's.
+#include "platform/mutex.h"
+#include "platform/windows_api.h"
+
+namespace win {
+
+HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_view name) {
+    const std::u16string ownName(name);
+    return detail::FromNativeHandle(
+        ::CreateMutexW(static_cast<SECURITY_ATTRIBUTES*>(securityAttributes), initialOwner,
+                       ownName.empty() ? nullptr : detail::Wide(ownName)));
+}
+
+BOOL ReleaseMutex(HANDLE mutex) {
+    return ::ReleaseMutex(detail::ToNativeHandle(mutex));
+}
+
+}  // namespace win

@@ -1,0 +1,47 @@
+// Processes and the timed pause: the real kernel's.
+#include "platform/process.h"
+#include "platform/windows_api.h"
+
+namespace win {
+
+BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
+                    void* processAttributes, void* threadAttributes, BOOL inheritHandles,
+                    DWORD creationFlags, void* environment, const char16_t* currentDirectory,
+                    void* startupInfo, PROCESS_INFORMATION* info) {
+    if (processAttributes || threadAttributes || inheritHandles || creationFlags || environment ||
+        currentDirectory || startupInfo || !info || imagePath.empty()) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The image path names the program (on the current drive when it starts with "\"). The
+    // child's command line starts with its own quoted name, as on Windows every program's does,
+    // so that the child's C runtime finds the given command line after it.
+    const std::u16string image(imagePath.substr(0, imagePath.find(u'\0')));
+    std::u16string line = u"\"" + image + u"\"";
+    if (commandLine && *commandLine) line += u" " + std::u16string(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(detail::Wide(image), reinterpret_cast<wchar_t*>(line.data()), nullptr,
+                          nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return FALSE;
+    info->hProcess = detail::FromNativeHandle(started.hProcess);
+    info->hThread = detail::FromNativeHandle(started.hThread);
+    info->dwProcessId = started.dwProcessId;
+    info->dwThreadId = started.dwThreadId;
+    return TRUE;
+}
+
+DWORD GetCurrentProcessId() {
+    return ::GetCurrentProcessId();
+}
+
+DWORD GetCurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
+
+void Sleep(DWORD milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+}  // namespace win

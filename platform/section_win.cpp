@@ -1,0 +1,25 @@
+// Named memory sections: the real kernel's file mappings.
+#include "platform/section.h"
+#include "platform/windows_api.h"
+
+namespace win {
+
+HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, DWORD sizeHigh,
+                          DWORD sizeLow, std::u16string_view name) {
+    const std::u16string ownName(name);
+    return detail::FromNativeHandle(::CreateFileMappingW(
+        detail::ToNativeHandle(file), static_cast<SECURITY_ATTRIBUTES*>(securityAttributes),
+        protect, sizeHigh, sizeLow, ownName.empty() ? nullptr : detail::Wide(ownName)));
+}
+
+void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow,
+                    std::size_t bytesToMap) {
+    return ::MapViewOfFile(detail::ToNativeHandle(section), desiredAccess, offsetHigh, offsetLow,
+                           bytesToMap);
+}
+
+BOOL UnmapViewOfFile(const void* view) {
+    return ::UnmapViewOfFile(view);
+}
+
+}  // namespace win

@@ -1,0 +1,20 @@
+// The device's simple upper-casing on Windows: the window system's own, code unit by code unit.
+#include "platform/unicode.h"
+#include "platform/windows_api.h"
+
+namespace win {
+
+void CharUpperW(std::u16string& text) {
+    if (text.empty()) return;
+    ::CharUpperBuffW(reinterpret_cast<wchar_t*>(text.data()), static_cast<DWORD>(text.size()));
+}
+
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    std::u16string upperA(a), upperB(b);
+    CharUpperW(upperA);
+    CharUpperW(upperB);
+    return upperA == upperB;
+}
+
+}  // namespace win

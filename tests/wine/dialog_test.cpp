@@ -1,0 +1,195 @@
+// The interactive run of the Windows build under Wine, driven as a user drives it: the real
+// dialog manager's windows found through the window system (nxwinprobe), the mouse and the
+// keyboard of the X server (xdotool). And a set-up failure in a real message box.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/unicode.h"
+#include "tests/screen/virtual_screen.h"
+#include "tests/support/expected_file.h"
+#include "tests/wine/wine_prefix.h"
+
+namespace nxtest {
+namespace {
+
+constexpr char kTitle[] = "Velmo Dudada - Zamto serie X9";
+constexpr char kScenario[] =
+    "[record]\nangle_unit = 1\nhz_angle = 162000\nv_angle = 324000\n"
+    "[edm]\nmeasure_ms = 300\ndistance = 1.0625\n[log]\nfile = \\NXSIM.LOG\n";
+
+// The probe's answer (its output, without the final newline) when it found what it was asked.
+std::optional<std::string> Probe(const WineDevice& device, const std::vector<std::string>& args) {
+    ProcessResult r = device.Run(WindowsProgram("nxwinprobe.exe"), args, 15s);
+    if (r.exitCode != 0) return std::nullopt;
+    // Its standard output is in text mode: lines end with "\r\n".
+    while (!r.out.empty() && (r.out.back() == '\n' || r.out.back() == '\r')) r.out.pop_back();
+    return r.out;
+}
+
+std::optional<std::string> AwaitProbe(const WineDevice& device,
+                                      const std::vector<std::string>& args,
+                                      std::chrono::milliseconds timeout = 20s) {
+    std::optional<std::string> answer;
+    WaitUntil([&] { return (answer = Probe(device, args)).has_value(); }, timeout);
+    return answer;
+}
+
+// Clicks the control of the top-level window that shows text, where the window system has it.
+void ClickControl(const WineDevice& device, const std::string& window, const std::string& text) {
+    std::optional<std::string> where = AwaitProbe(device, {"where", window, text});
+    ASSERT_TRUE(where) << "no control \"" << text << "\" in \"" << window << "\"";
+    std::istringstream xy(*where);
+    std::string x, y;
+    xy >> x >> y;
+    Xdotool({"mousemove", x, y, "click", "1"}, device.device());
+}
+
+std::vector<std::string> LogLines(const WineDevice& device) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileBytes(device.Path("NXSIM.LOG")));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+struct Step {
+    enum Kind { Click, Keys, AwaitDistance, ExpectFocus, AwaitChecked, AwaitToolLog } kind;
+    // The control's text or id, xdotool's key names, or \NXTOOLS.LOG's text.
+    std::string what;
+};
+
+struct Flow {
+    const char* name;
+    std::vector<Step> steps;
+    bool confirms;  // ends with "Conferma": the result file holds the texts then shown
+    std::vector<std::string> commands;
+    std::string moreScenario = "";
+
+    friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
+};
+
+class DialogUnderWine : public testing::TestWithParam<Flow> {
+  protected:
+    static void SetUpTestSuite() { WinePrefix::Shared(); }
+};
+
+TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
+    const Flow& flow = GetParam();
+    WineDevice device(kScenario + flow.moreScenario);
+    pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
+    ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
+    // Keys go to the window with the X input focus; no window manager gives it one.
+    unsigned long window = FindWindowByTitle(kTitle, device.device());
+    ASSERT_NE(window, 0ul);
+    Xdotool({"windowfocus", "--sync", std::to_string(window)}, device.device());
+
+    std::u16string shown[3];
+    for (const Step& step : flow.steps) {
+        // What the edits show before the last step is what "Conferma" must write.
+        for (int i = 0; i < 3; ++i) {
+            auto text = Probe(device, {"text", kTitle, std::to_string(1002 + i)});
+            ASSERT_TRUE(text) << "edit " << 1002 + i << " did not answer";
+            shown[i] = win::Utf8ToUtf16(*text);
+        }
+        switch (step.kind) {
+            case Step::Click:
+                ClickControl(device, kTitle, step.what);
+                break;
+            case Step::Keys: {
+                std::vector<std::string> args = {"key", "--delay", "100"};
+                std::istringstream keys(step.what);
+                for (std::string key; keys >> key;) args.push_back(key);
+                Xdotool(args, device.device());
+                break;
+            }
+            case Step::AwaitDistance:
+                EXPECT_TRUE(WaitUntil(
+                    [&] {
+                        auto text = Probe(device, {"text", kTitle, "1004"});
+                        return text && !text->empty();
+                    },
+                    15s));
+                break;
+            case Step::ExpectFocus:
+                EXPECT_EQ(AwaitProbe(device, {"focus", kTitle}), step.what);
+                break;
+            case Step::AwaitChecked:
+                EXPECT_TRUE(WaitUntil(
+                    [&] {
+                        return Probe(device, {"checked", kTitle, step.what}) == "1";
+                    },
+                    10s))
+                    << "button " << step.what << " was not checked";
+                break;
+            case Step::AwaitToolLog:
+                EXPECT_TRUE(WaitUntil(
+                    [&] { return ReadFileBytes(device.Path("NXTOOLS.LOG")) == step.what; }, 15s))
+                    << ReadFileBytes(device.Path("NXTOOLS.LOG"));
+                break;
+        }
+    }
+    std::optional<int> code = WaitProcess(bridge, 20s);
+    if (!code) KillProcess(bridge);
+    EXPECT_EQ(code, std::optional<int>(0)) << "the dialog did not end the run";
+    if (flow.confirms) {
+        std::u16string line;
+        for (const auto& text : shown) (line += text) += u'\u00A7';
+        EXPECT_EQ(ReadFileBytes(device.Path("VLMIS.OUT")), ResultFileBytes(line));
+    } else {
+        EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
+    }
+    WaitUntil([&] { return LogLines(device).size() >= flow.commands.size(); }, 5s);
+    EXPECT_EQ(LogLines(device), flow.commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flows, DialogUnderWine,
+    testing::Values(
+        Flow{"MisuraThenConfermaByMouse",
+             {{Step::Click, "Misura"}, {Step::AwaitDistance, ""}, {Step::Click, "Conferma"}},
+             true,
+             Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
+        // The first tab stop has the focus; Space clicks the focused button.
+        Flow{"MisuraThenConfermaByKeyboard",
+             {{Step::ExpectFocus, "Misura"},
+              {Step::Keys, "space"},
+              {Step::AwaitDistance, ""},
+              {Step::Keys, "Tab Tab Tab"},
+              {Step::ExpectFocus, "Conferma"},
+              {Step::Keys, "space"}},
+             true,
+             Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
+        // The answer for parameter 11 (the record's unit, gon) checks the hidden "gen" radio
+        // button through the data exchange.
+        Flow{
+            "Annulla", {{Step::AwaitChecked, "1007"}, {Step::Click, "Annulla"}}, false, Requests()},
+        // The tilt-over warning starts the shortcut tool with its command line.
+        Flow{"TiltOverStartsTheShortcutTool",
+             {{Step::AwaitToolLog, "NxShortcut.EXE /A\n"}, {Step::Click, "Annulla"}},
+             false,
+             Requests(),
+             "[notify]\ntilt_over_ms = 2500\n"},
+        // A push button with the focus is the default one: Return clicks it.
+        Flow{"ReturnOnAFocusedConferma",
+             {{Step::Keys, "Tab Tab Tab"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
+             true,
+             Requests()}),
+    [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
+
+// One of the set-up failures in the window system's own message box: captioned with the
+// program's name, modal until OK, and the run ends without a file.
+TEST(MessageBoxUnderWine, SetUpFailureWaitsForOkAndEndsTheRun) {
+    WineDevice device("", /*withStandIn=*/false);
+    pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Gha0", "\\FlashDisk\\"});
+    ASSERT_TRUE(AwaitProbe(device, {"where", "nxbridge", "OK"})) << "no message box";
+    EXPECT_EQ(Probe(device, {"text", "nxbridge", "65535"}), "Nedix meas system error!");
+    EXPECT_EQ(WaitProcess(bridge, 1s), std::nullopt) << "the box did not wait for OK";
+    ClickControl(device, "nxbridge", "OK");
+    std::optional<int> code = WaitProcess(bridge, 20s);
+    if (!code) KillProcess(bridge);
+    EXPECT_EQ(code, std::optional<int>(0));
+    EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
+}
+
+}  // namespace
+}  // namespace nxtest

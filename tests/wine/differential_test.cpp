@@ -1,0 +1,172 @@
+// The same scenarios on both platforms: each runs once with the Linux build on a device of our
+// imitation and once with the Windows build under Wine, at the same time, and both must leave
+// the same result file, byte for byte, and the same commands in the stand-in's log, in the
+// same order.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <optional>
+#include <sstream>
+
+#include "tests/support/temp_device.h"
+#include "tests/wine/wine_prefix.h"
+
+namespace nxtest {
+namespace {
+
+struct Scenario {
+    const char* name;
+    std::string ini;                // NXSIM.INI; the log is added
+    std::vector<std::string> args;  // the command line, as the field software writes it
+    const char* resultFile;         // the file the run writes, or nullptr for none
+    std::vector<std::string> commands;
+    bool standInRunning = false;  // started before the bridge, instead of by it
+
+    friend void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+};
+
+struct Outcome {
+    std::optional<int> exitCode;
+    std::optional<std::string> result;  // the result file's bytes
+    std::vector<std::string> commands;  // the stand-in's log
+};
+
+constexpr char kLog[] = "\n[log]\nfile = \\NXSIM.LOG\n";
+
+std::string Record(int unit, int hz, int v, const std::string& more = "") {
+    return "[record]\nangle_unit = " + std::to_string(unit) + "\nhz_angle = " + std::to_string(hz) +
+           "\nv_angle = " + std::to_string(v) + "\n" + more;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The log once the stand-in has had the bridge's last command: no new line for a while.
+std::vector<std::string> SettledLog(const std::string& hostPath) {
+    std::string last = ReadFileBytes(hostPath);
+    auto stableSince = std::chrono::steady_clock::now();
+    WaitUntil(
+        [&] {
+            std::string now = ReadFileBytes(hostPath);
+            if (now != last) {
+                last = now;
+                stableSince = std::chrono::steady_clock::now();
+            }
+            return std::chrono::steady_clock::now() - stableSince > 400ms;
+        },
+        5s);
+    return Lines(last);
+}
+
+Outcome Finish(const Scenario& s, const TempDevice& device, pid_t bridge) {
+    Outcome outcome;
+    outcome.exitCode = WaitProcess(bridge, 40s);
+    if (!outcome.exitCode) KillProcess(bridge);
+    if (s.resultFile && FileExists(device.Path(s.resultFile)))
+        outcome.result = ReadFileBytes(device.Path(s.resultFile));
+    outcome.commands = SettledLog(device.Path("NXSIM.LOG"));
+    return outcome;
+}
+
+Outcome RunOnLinux(const Scenario& s) {
+    TempDevice device;
+    device.WriteFile("scenario.ini", s.ini + kLog);
+    ProcessResult init = RunProcess(
+        {NX_DEVICE_PATH, "init", device.root(), "--ini", device.Path("scenario.ini")}, device, 10s);
+    EXPECT_EQ(init.exitCode, 0) << init.err;
+    if (s.standInRunning) {
+        StartProcess({device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 10s));
+    }
+    std::vector<std::string> argv = {NX_BRIDGE_PATH};
+    argv.insert(argv.end(), s.args.begin(), s.args.end());
+    return Finish(s, device, StartProcess(argv, device));
+}
+
+Outcome RunOnWindows(const Scenario& s) {
+    WineDevice device(s.ini + kLog);
+    if (s.standInRunning) {
+        device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 20s));
+    }
+    return Finish(s, device.device(), device.Start(WindowsProgram("nxbridge.exe"), s.args));
+}
+
+class Differential : public testing::TestWithParam<Scenario> {
+  protected:
+    static void SetUpTestSuite() { WinePrefix::Shared(); }
+};
+
+TEST_P(Differential, SameResultFileAndCommandsOnBothPlatforms) {
+    const Scenario& s = GetParam();
+    auto onWindows = std::async(std::launch::async, RunOnWindows, s);
+    Outcome linux = RunOnLinux(s);
+    Outcome windows = onWindows.get();
+
+    EXPECT_EQ(linux.exitCode, std::optional<int>(0));
+    EXPECT_EQ(windows.exitCode, std::optional<int>(0));
+    EXPECT_EQ(linux.result.has_value(), s.resultFile != nullptr);
+    EXPECT_EQ(windows.result, linux.result);
+    EXPECT_EQ(linux.commands, s.commands);
+    EXPECT_EQ(windows.commands, linux.commands);
+}
+
+const std::vector<std::string> kGha0 = {"-Gha0", "\\FlashDisk\\"};
+const std::vector<std::string> kGha1 = {"-Gha1", "\\FlashDisk\\"};
+const std::vector<std::string> kGhd0 = {"-Ghd0", "\\FlashDisk\\"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, Differential,
+    testing::Values(
+        // Angles in each unit and both firmware years, at the edges of each form.
+        Scenario{"Dms2008", Record(0, 1295999, -61), kGha0, "VLMIS.OUT", Requests()},
+        Scenario{"Dms2009", Record(0, -3661, 3661), kGha1, "VLMIS.OUT", Requests()},
+        Scenario{"Gon2008", Record(1, 3240, 648000), kGha0, "VLMIS.OUT", Requests()},
+        Scenario{"Gon2009", Record(1, 324000, -3240), kGha1, "VLMIS.OUT", Requests()},
+        Scenario{"Mil2008", Record(2, -324000, 3), kGha0, "VLMIS.OUT", Requests()},
+        Scenario{"Mil2009", Record(2, 1, 1295999), kGha1, "VLMIS.OUT", Requests()},
+        // A distance standing in the record is taken as it is; the meter is active, so it
+        // is stopped at the end.
+        Scenario{
+            "StandingDistance",
+            Record(1, 0, 324000, "distance_valid = 1\nedm_state = 1\nslope_distance = 12.3456\n"),
+            kGha0, "VLMIS.OUT", Requests({"NXSETEDMMODE 17 0"})},
+        // The distance arrives after measure_ms; 1.0625 is a tie at three decimals, which
+        // both C libraries must round to even.
+        Scenario{"DistanceAfterMeasuring",
+                 Record(1, 162000, 324000, "[edm]\nmeasure_ms = 1200\ndistance = 1.0625\n"), kGhd0,
+                 "VLMIS.OUT", Requests({"NXSETEDMMODE 25 0", "NXSETEDMMODE 17 0"})},
+        Scenario{"EdmState2", Record(2, 100, 200, "distance_valid = 1\nedm_state = 2\n"), kGha0,
+                 "VLMIS.OUT", Requests({"NXSETEDMMODE 17 0"})},
+        // "0.000" is no result: a hundred polls, then the file with it.
+        Scenario{"ZeroDistance", Record(0, 3600, 7200, "[edm]\nmeasure_ms = 200\ndistance = 0\n"),
+                 kGhd0, "VLMIS.OUT", Requests({"NXSETEDMMODE 25 0", "NXSETEDMMODE 17 0"})},
+        Scenario{"VersionQuery",
+                 "[params]\np59 = -2147483648\np58 = 1\np57 = 2\np56 = 2147483647\n",
+                 {"-Ver0", "\\FlashDisk\\"},
+                 "VLVER.OUT",
+                 Requests()},
+        Scenario{"StandInAlreadyRunning", Record(1, 5, 6), kGha0, "VLMIS.OUT", Requests(), true},
+        // The prefix is upper-cased by each platform's own upper-casing, and found in any case.
+        Scenario{"LowerCasePrefix",
+                 Record(0, 7, 8),
+                 {"-Gha1", "\\flashdisk\\"},
+                 "VLMIS.OUT",
+                 Requests()},
+        // No switch matched: the link is set up (the stand-in started), nothing else.
+        Scenario{"NoSwitch", Record(0, 1, 2), {"-gha0", "\\FlashDisk\\"}, nullptr, {}},
+        // The stand-in dies holding the mutex while the run polls: one copy is skipped, the
+        // next ones take the record as it was left, and the stop command finds no thread.
+        Scenario{"StandInDiesHoldingTheMutex",
+                 Record(1, 400, 500,
+                        "[edm]\nmeasure_ms = 60000\n[faults]\n"
+                        "die_holding_mutex_ms = 2500\n"),
+                 kGhd0, "VLMIS.OUT", Requests({"NXSETEDMMODE 25 0"})}),
+    [](const testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace nxtest

@@ -1,0 +1,100 @@
+// nxwinprobe: the wine suite's eyes inside Windows. It finds windows and controls through the
+// real window system (by title, text or id, never by place) and prints what the test needs to
+// drive them from outside with the X server's mouse and keyboard.
+//
+//   nxwinprobe where TITLE [TEXT]  the screen centre "X Y" of the top-level window TITLE, or of
+//                                  its control showing TEXT
+//   nxwinprobe text TITLE ID       the text of the window's control ID (UTF-8)
+//   nxwinprobe checked TITLE ID    1 when the window's button ID is checked, else 0
+//   nxwinprobe focus TITLE         the text of the control that has the window's focus
+//   nxwinprobe kill NAME           ends every process whose executable is NAME (any case)
+//
+// Exit code 0, or 1 when the window, control or process is not there.
+#include <cstdio>
+#include <string>
+
+#include "platform/unicode.h"
+#include "platform/windows_api.h"
+
+namespace {
+
+// Prints a control's text, asked of the control itself (GetWindowTextW would give another
+// process's control only its caption, which an edit control never changes); 1 when the
+// control did not answer.
+int PrintText(::HWND window) {
+    wchar_t text[512] = {};
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
+                               SMTO_ABORTIFHUNG, 5000, &length))
+        return 1;
+    std::printf("%s\n", win::Utf16ToUtf8(win::detail::FromWide(text, length)).c_str());
+    return 0;
+}
+
+int Where(::HWND window) {
+    ::RECT r;
+    if (!window || !::GetWindowRect(window, &r)) return 1;
+    std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+}
+
+int Kill(const std::u16string& name) {
+    ::HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    ::PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    int found = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+         more = ::Process32NextW(snapshot, &entry)) {
+        if (!win::EqualsIgnoreCase(
+                win::detail::FromWide(entry.szExeFile, std::wcslen(entry.szExeFile)), name))
+            continue;
+        if (::HANDLE process =
+                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            ::TerminateProcess(process, 1);
+            ::WaitForSingleObject(process, 5000);
+            ::CloseHandle(process);
+            ++found;
+        }
+    }
+    ::CloseHandle(snapshot);
+    return found > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    auto arg = [&](int i) {
+        return i < argc ? win::detail::FromWide(argv[i], std::wcslen(argv[i])) : u"";
+    };
+    const std::u16string command = arg(1), title = arg(2);
+    if (command == u"kill") return Kill(title);
+    ::HWND window = ::FindWindowW(nullptr, win::detail::Wide(title));
+    if (!window) return 1;
+    if (command == u"where") {
+        if (argc < 4) return Where(window);
+        return Where(::FindWindowExW(window, nullptr, nullptr, argv[3]));
+    }
+    if (command == u"text" && argc >= 4) {
+        ::HWND control = ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+        return control ? PrintText(control) : 1;
+    }
+    if (command == u"checked" && argc >= 4) {
+        ::HWND button = ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+        DWORD_PTR state = 0;
+        if (!button ||
+            !::SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state))
+            return 1;
+        std::printf("%d\n", state == BST_CHECKED ? 1 : 0);
+        return 0;
+    }
+    if (command == u"focus") {
+        ::GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ||
+            !info.hwndFocus)
+            return 1;
+        return PrintText(info.hwndFocus);
+    }
+    std::fprintf(stderr, "usage: nxwinprobe where|text|checked|focus|kill ...\n");
+    return 2;
+}

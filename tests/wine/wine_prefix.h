@@ -1,0 +1,85 @@
+#pragma once
+// The wine suite's Windows: a private Wine prefix with one persistent wineserver for the whole
+// test program, on the program's virtual screen; devices as drive letters of that prefix; and
+// the Windows programs run with their current folder at a device's root, each under a time
+// limit.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_device.h"
+
+namespace nxtest {
+
+using namespace std::chrono_literals;
+
+// Host path of a program of the Windows build (nxbridge.exe, nxsim.exe, nxwinprobe.exe, ...).
+std::string WindowsProgram(const std::string& name);
+
+class WinePrefix {
+  public:
+    // The prefix of this test program, made on first use: a fresh folder under /tmp, its own
+    // wineserver (kept running until End, and a minute after its last program), and windows
+    // that draw their own caption, since no window manager runs. Throws std::runtime_error when
+    // it cannot be made.
+    static WinePrefix& Shared();
+    // Ends every process of the prefix and its wineserver, and removes the folder. Called once,
+    // when the test program ends.
+    static void End();
+
+    // What a Windows program needs in its environment: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES
+    // and the display.
+    const std::vector<std::string>& Environment() const { return env_; }
+    const std::string& path() const { return path_; }
+
+    // argv for "wine program args" under a time limit (timeout(1), SIGKILL shortly after),
+    // started with its current folder at hostFolder.
+    std::vector<std::string> WineCommand(const std::string& hostFolder, const std::string& program,
+                                         const std::vector<std::string>& args,
+                                         std::chrono::seconds limit) const;
+
+  private:
+    WinePrefix();
+    ~WinePrefix();
+
+    std::string folder_, path_;
+    std::vector<std::string> env_;
+    pid_t server_ = -1;
+};
+
+// A Windows device: a temporary device laid out with the Windows stand-ins (NX.EXE,
+// NxSetup.exe, NxShortcut.EXE and NXSIM.INI with the scenario, in \FLASHDISK\NEDIX) and
+// mapped to a drive letter of the shared prefix. When it goes, every NX.EXE of the prefix is ended
+// and the letter is unmapped.
+class WineDevice {
+  public:
+    explicit WineDevice(const std::string& scenario, bool withStandIn = true);
+    ~WineDevice();
+    WineDevice(const WineDevice&) = delete;
+    WineDevice& operator=(const WineDevice&) = delete;
+
+    const TempDevice& device() const { return device_; }
+    std::string Path(const std::string& relative) const { return device_.Path(relative); }
+
+    // Starts a Windows program with its current folder at the device's root drive, its
+    // outputs appended to the device's host file "wine.log". Returns the pid.
+    pid_t Start(const std::string& program, const std::vector<std::string>& args,
+                std::chrono::seconds limit = 60s) const;
+    // Runs a Windows program to its end the same way; its standard output and exit code.
+    ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
+                      std::chrono::seconds limit = 30s) const;
+
+  private:
+    TempDevice device_;
+    std::string drive_;  // e.g. "n:"
+};
+
+// The stand-in's log of a run whose dialog was made: the five requests of its initialisation,
+// then more.
+std::vector<std::string> Requests(std::vector<std::string> more = {});
+
+}  // namespace nxtest
