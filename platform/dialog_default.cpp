@@ -48,14 +48,20 @@ void ClickControl(HWND dialog, WindowRecord& window, int controlId) {
     SendCommand(dialog, control.id);
 }
 
-// The arrow keys move the focus within its group, in the order GetNextDlgGroupItem gives. A
-// static control or group box cannot take the focus, so when the group's next control is one,
-// the focus stays. An auto radio button that the focus reaches is clicked, unless checked.
+// The arrow keys move the focus within its group, in the order GetNextDlgGroupItem gives,
+// wrapping round. A static control or group box cannot take the focus, so the walk passes
+// over them. An auto radio button that the focus reaches is clicked, unless checked.
 void MoveFocusInGroup(HWND dialog, WindowRecord& window, int focus, bool previous) {
-    const int next = detail::NextGroupItem(window, focus, previous);
-    if (next == focus) return;
+    int next = focus;
+    for (std::size_t n = 0; n < window.state.controls.size(); ++n) {
+        next = detail::NextGroupItem(window, next, previous);
+        if (next == focus ||
+            !(detail::DialogCode(window.state.controls[next]) & detail::DLGC_STATIC))
+            break;
+    }
+    if (next == focus || (detail::DialogCode(window.state.controls[next]) & detail::DLGC_STATIC))
+        return;
     const DialogControlState& target = window.state.controls[next];
-    if (detail::DialogCode(target) & detail::DLGC_STATIC) return;
     detail::SetDialogFocus(window, next);
     if (detail::IsAutoRadioButton(*target.control) && target.check != BST_CHECKED) {
         ClickControl(dialog, window, target.control->id);

@@ -155,7 +155,7 @@ TEST_F(DefaultProcessingTest, KeystrokesGiveTheirCommandsAndMoveTheFocus) {
         {"Right is Down", kPushFirst, {Down(VK_RIGHT)}, {kRadioC}, kRadioC},
         // The second group: the label, radio Other, push Last, the edit.
         {"an edit takes the arrows itself", kEdit, {Down(kDown), Down(kUp)}, {}, kEdit},
-        {"a static control never takes the focus", kRadioOther, {Down(kUp)}, {}, kRadioOther},
+        {"a static control is passed over, wrapping round", kRadioOther, {Down(kUp)}, {}, kEdit},
         {"Down reaches the edit", kPushLast, {Down(kDown)}, {}, kEdit},
     };
     ASSERT_EQ(SendMessageW(hwnd_, DM_GETDEFID, 0, 0), 0);  // no default id: Return is IDOK
