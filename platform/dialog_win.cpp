@@ -54,6 +54,13 @@ thread_local ::HHOOK t_creationHook = nullptr;
         dialog->procedure(detail::FromNativeWindow(hwnd), message, static_cast<WPARAM>(wParam),
                           static_cast<LPARAM>(lParam));
     t_deliveries.pop_back();
+    if (message == WM_INITDIALOG && result) {
+        // The first focus goes where the dialog manager would put it (wParam), but through
+        // WM_NEXTDLGCTL, as every later move does: a push button that takes the focus is the
+        // default one while it has it, the first focus included, so Return clicks it.
+        ::SendMessageW(hwnd, WM_NEXTDLGCTL, wParam, TRUE);
+        return FALSE;
+    }
     // As on the device, a window's procedure has WM_DESTROY last.
     if (message == WM_DESTROY) dialog->procedure = nullptr;
     // The default processing's own result when the procedure passed it on, whole.

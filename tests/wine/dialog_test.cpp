@@ -169,7 +169,15 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              Requests(),
              "[notify]\ntilt_over_ms = 2500\n"},
-        // A push button with the focus is the default one: Return clicks it.
+        // A push button with the focus is the default one, the first focus included: Return
+        // clicks it.
+        Flow{"ReturnOnMisuraAsTheDialogOpens",
+             {{Step::ExpectFocus, "Misura"},
+              {Step::Keys, "Return"},
+              {Step::AwaitDistance, ""},
+              {Step::Click, "Annulla"}},
+             false,
+             Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
         Flow{"ReturnOnAFocusedConferma",
              {{Step::Keys, "Tab Tab Tab"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
              true,
