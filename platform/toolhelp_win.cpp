@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "platform/toolhelp.h"
 #include "platform/windows_api.h"
@@ -32,10 +33,56 @@ void CopyThreadEntry(const ::THREADENTRY32& real, THREADENTRY32* entry) {
     entry->tpDeltaPri = real.tpDeltaPri;
 }
 
-// One step of a walk: the real call on a real record, then the copy. FALSE when the walk has
-// ended or the caller's record does not carry the device's size.
-template <typename Real, typename Entry, typename Step, typename Copy>
-BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Copy copy) {
+// The user a process runs as (its token's SID), empty when its token cannot be read.
+std::vector<BYTE> UserOf(::HANDLE process) {
+    ::HANDLE token = nullptr;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
+    ::DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    const bool read =
+        size > 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+    ::CloseHandle(token);
+    if (!read) return {};
+    ::PSID sid = reinterpret_cast<::TOKEN_USER*>(buffer.data())->User.Sid;
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// Threads come grouped by their process, so the last answer is asked for again and again; it
+// holds for one snapshot's walk (a process id may be another process's in the next).
+struct LastAsked {
+    DWORD processId = 0;
+    bool answer = false;
+};
+thread_local LastAsked t_lastAsked;
+
+// A device's processes are its own user's: another user's process, or one whose user cannot
+// be read (it cannot be opened by this user), is never listed, whatever this user's rights.
+bool RunsAsThisUser(DWORD processId) {
+    static const std::vector<BYTE> self = UserOf(::GetCurrentProcess());
+    if (processId == t_lastAsked.processId && processId != 0) return t_lastAsked.answer;
+    bool answer = false;
+    if (::HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)) {
+        answer = !self.empty() && UserOf(process) == self;
+        ::CloseHandle(process);
+    }
+    t_lastAsked = {processId, answer};
+    return answer;
+}
+
+DWORD OwnerOf(const ::PROCESSENTRY32W& real) {
+    return real.th32ProcessID;
+}
+DWORD OwnerOf(const ::THREADENTRY32& real) {
+    return real.th32OwnerProcessID;
+}
+
+// One step of a walk: the real call on a real record (First, then Next past the entries of
+// other users' processes), then the copy. FALSE when the walk has ended or the caller's
+// record does not carry the device's size.
+template <typename Real, typename Entry, typename Step, typename Next, typename Copy>
+BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Next next, Copy copy) {
     if (!entry || entry->dwSize != sizeof(Entry)) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -43,6 +90,9 @@ BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Copy copy) {
     Real real{};
     real.dwSize = sizeof real;
     if (!step(detail::ToNativeHandle(snapshot), &real)) return FALSE;
+    while (!RunsAsThisUser(OwnerOf(real))) {
+        if (!next(detail::ToNativeHandle(snapshot), &real)) return FALSE;
+    }
     copy(real, entry);
     return TRUE;
 }
@@ -50,23 +100,28 @@ BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Copy copy) {
 }  // namespace
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
+    t_lastAsked = {};
     return detail::FromNativeHandle(::CreateToolhelp32Snapshot(flags, processId));
 }
 
 BOOL Process32First(HANDLE snapshot, PROCESSENTRY32W* entry) {
-    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32FirstW, CopyProcessEntry);
+    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32FirstW, ::Process32NextW,
+                                       CopyProcessEntry);
 }
 
 BOOL Process32Next(HANDLE snapshot, PROCESSENTRY32W* entry) {
-    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32NextW, CopyProcessEntry);
+    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32NextW, ::Process32NextW,
+                                       CopyProcessEntry);
 }
 
 BOOL Thread32First(HANDLE snapshot, THREADENTRY32* entry) {
-    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32First, CopyThreadEntry);
+    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32First, ::Thread32Next,
+                                     CopyThreadEntry);
 }
 
 BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry) {
-    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32Next, CopyThreadEntry);
+    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32Next, ::Thread32Next,
+                                     CopyThreadEntry);
 }
 
 // Desktop Windows closes a snapshot like any other handle.
