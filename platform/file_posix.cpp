@@ -196,9 +196,8 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile) {
     (void)flagsAndAttributes;
-    if (desiredAccess != GENERIC_WRITE || shareMode != 0 || securityAttributes ||
-        creationDisposition != CREATE_ALWAYS ||
-        (templateFile && templateFile != INVALID_HANDLE_VALUE))
+    if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
+                               templateFile))
         return Fail(ERROR_INVALID_PARAMETER);
     if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
 

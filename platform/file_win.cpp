@@ -113,9 +113,8 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile) {
     (void)flagsAndAttributes;
-    if (desiredAccess != GENERIC_WRITE || shareMode != 0 || securityAttributes ||
-        creationDisposition != CREATE_ALWAYS ||
-        (templateFile && templateFile != InvalidHandleValue()))
+    if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
+                               templateFile))
         return Fail(ERROR_INVALID_PARAMETER);
 
     const std::u16string target = Utf8ToUtf16(ResolveDevicePath(devicePath));
