@@ -73,28 +73,11 @@ struct DeviceProcess {
     std::string name;  // as ExecutableName
 };
 
-// Steps through the live programs whose device root is canonicalRoot, newest first (in
-// descending process id), reading each process only when the walk reaches it: a search that
-// stops at what it looks for reads only the processes started after it. Only the programs of
-// the caller's own user (its effective user id) count, whatever the caller's privileges: another
-// user's program started with the same root is never the device's. The calling process is
-// counted when canonicalRoot is its own device root. The process ids are taken when the walk
-// is made; a process that has ended by the time the walk reaches it is left out.
-class DeviceWalk {
-  public:
-    explicit DeviceWalk(std::string canonicalRoot);
-    std::optional<DeviceProcess> Next();
-
-  private:
-    std::string root_;
-    pid_t self_;
-    uid_t user_;
-    bool selfBelongs_;
-    ProcReader reader_;
-    std::vector<pid_t> pending_;  // ascending: the next is at the back
-};
-
-// The live programs whose device root is canonicalRoot, ascending, as DeviceWalk finds them.
+// The live programs whose device root is canonicalRoot, in ascending process id. Only the
+// programs of the caller's own user (its effective user id) count, whatever the caller's
+// privileges: another user's program started with the same root is never the device's. The
+// calling process is counted when canonicalRoot is its own device root; a process that ends
+// while it is read is left out.
 std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot);
 std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot);
 

@@ -199,41 +199,29 @@ std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid) {
     return CanonicalRootOf(std::string(value));
 }
 
-DeviceWalk::DeviceWalk(std::string canonicalRoot)
-    : root_(std::move(canonicalRoot)),
-      self_(getpid()),
-      user_(geteuid()),
-      // The environment block in /proc is the one the process started with; a process that
-      // set DEVICE_ROOT itself is judged by the root it actually uses.
-      selfBelongs_(DeviceRootHostPath() == root_),
-      pending_(reader_.ProcessIds()) {}
-
-std::optional<DeviceProcess> DeviceWalk::Next() {
-    while (!pending_.empty()) {
-        const pid_t pid = pending_.back();
-        pending_.pop_back();
-        if (pid == self_) {
-            if (!selfBelongs_) continue;
+std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
+    const pid_t self = getpid();
+    const uid_t user = geteuid();
+    // The environment block in /proc is the one a process started with; this process, which
+    // may have set DEVICE_ROOT itself, is judged by the root it actually uses.
+    const bool selfBelongs = DeviceRootHostPath() == canonicalRoot;
+    ProcReader reader;
+    std::vector<DeviceProcess> out;
+    for (pid_t pid : reader.ProcessIds()) {
+        if (pid == self) {
+            if (!selfBelongs) continue;
         } else {
             // The environment first: most of the host's processes are ruled out by it alone
             // (another user's cannot even be read, unless the caller is privileged).
-            auto root = DeviceRootOf(reader_, pid);
-            if (!root || *root != root_ || !reader_.RunsAs(pid, user_)) continue;
+            auto root = DeviceRootOf(reader, pid);
+            if (!root || *root != canonicalRoot || !reader.RunsAs(pid, user)) continue;
         }
-        auto stat = reader_.Stat(pid);
+        auto stat = reader.Stat(pid);
         if (!stat || stat->state == 'Z' || stat->state == 'X') continue;
         // Kernel threads have an empty environment but no program: they belong to no device.
-        std::string name = reader_.ExecutableName(pid);
-        if (!name.empty()) return DeviceProcess{pid, *stat, std::move(name)};
+        std::string name = reader.ExecutableName(pid);
+        if (!name.empty()) out.push_back(DeviceProcess{pid, *stat, std::move(name)});
     }
-    return std::nullopt;
-}
-
-std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
-    DeviceWalk walk(canonicalRoot);
-    std::vector<DeviceProcess> out;
-    while (auto process = walk.Next()) out.push_back(std::move(*process));
-    std::reverse(out.begin(), out.end());
     return out;
 }
 

@@ -1,7 +1,5 @@
 #include "tools/nxdevice/process_list.h"
 
-#include <algorithm>
-
 #include "platform/process.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
@@ -33,12 +31,8 @@ std::optional<std::vector<DeviceProcess>> ListDeviceProcesses() {
                 process.firstThreadId = t.th32ThreadID;
     }
     win::CloseToolhelp32Snapshot(threads);
-    // In ascending id (oldest first), as the tool has always listed them: stop then signals a
-    // parent before its children, so no parent sees a child end and goes on before its own
-    // signal arrives.
-    std::sort(list.begin(), list.end(), [](const DeviceProcess& a, const DeviceProcess& b) {
-        return a.processId < b.processId;
-    });
+    // In ascending id (oldest first), as the walk lists them: stop then signals a parent
+    // before its children, so no parent sees a child end and goes on before its own signal.
     return list;
 }
 
