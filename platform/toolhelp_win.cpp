@@ -10,10 +10,16 @@
 namespace win {
 namespace {
 
-// The device's process record from the real one: the fields the device fills.
-void CopyProcessEntry(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
+// Zeroes a device record past its size field, which the caller has set.
+template <typename Entry>
+void ClearAllButSize(Entry* entry) {
     std::memset(reinterpret_cast<char*>(entry) + sizeof entry->dwSize, 0,
                 sizeof *entry - sizeof entry->dwSize);
+}
+
+// The device's process record from the real one: the fields the device fills.
+void CopyProcessEntry(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
+    ClearAllButSize(entry);
     entry->cntUsage = real.cntUsage;
     entry->th32ProcessID = real.th32ProcessID;
     entry->cntThreads = real.cntThreads;
@@ -24,8 +30,7 @@ void CopyProcessEntry(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
 }
 
 void CopyThreadEntry(const ::THREADENTRY32& real, THREADENTRY32* entry) {
-    std::memset(reinterpret_cast<char*>(entry) + sizeof entry->dwSize, 0,
-                sizeof *entry - sizeof entry->dwSize);
+    ClearAllButSize(entry);
     entry->cntUsage = real.cntUsage;
     entry->th32ThreadID = real.th32ThreadID;
     entry->th32OwnerProcessID = real.th32OwnerProcessID;
