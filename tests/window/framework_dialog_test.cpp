@@ -215,6 +215,19 @@ TEST_F(FrameworkDialogTest, MainWindowIsForgottenWhenItsWindowGoes) {
     EXPECT_EQ(dlg.m_hWnd, 0u);
 }
 
+// The application's message box is modal over the main window while there is one.
+TEST_F(FrameworkDialogTest, MessageBoxBelongsToTheMainWindow) {
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create(kTestTemplateId));
+    const HWND window = dlg.m_hWnd;
+    AfxMessageBox(u"before");
+    AfxSetMainWnd(&dlg);
+    AfxMessageBox(u"while");
+    dlg.DestroyWindow();
+    AfxMessageBox(u"after");
+    EXPECT_EQ(renderer_->boxOwners, (std::vector<HWND>{0, window, 0}));
+}
+
 TEST_F(FrameworkDialogTest, ObjectDestructionTakesItsWindowAlong) {
     HWND hwnd = 0;
     {
