@@ -242,6 +242,7 @@ const KeyCase kKeyCases[] = {
      1,
      false,
      false},
+    {"UpFromFermaWrapsToConferma", {"key", "Tab", "Up", "Return"}, 0, 0, true, true},
     {"ArrowsLeaveMisuraAlone", {"key", "Down", "Right", "Up", "Return"}, 1, 0, false, false},
 };
 
