@@ -13,7 +13,8 @@
 class CMeasureDlg : public CDialog {
   public:
     // Prepares the dialog on template 102; no window exists yet. The record copy starts
-    // zero-filled, so a dialog that never received data posts no stop command when it goes.
+    // zero-filled; window destruction refreshes it before it decides, so whether the stop
+    // command goes out depends on the meter's state then, data received or not.
     explicit CMeasureDlg(CWnd* parent = nullptr);
     ~CMeasureDlg() override;
 

@@ -7,8 +7,10 @@
 #include "platform/unicode.h"
 
 void CString::Format(const char16_t* format, ...) {
-    // wchar_t is 32 bits here, so the format's code units widen losslessly; the C library's
-    // wide printf then does the conversions exactly as its narrow printf does.
+    // Each UTF-16 code unit of the format becomes one wchar_t (32 bits on Linux, 16 on
+    // Windows), and the C library's wide printf does the conversions exactly as its narrow
+    // printf does. A wchar_t beyond the basic plane (only where it is 32 bits) goes back into
+    // the string as its surrogate pair.
     std::wstring wideFormat(format, format + std::char_traits<char16_t>::length(format));
     std::vector<wchar_t> out(128);
     for (;;) {

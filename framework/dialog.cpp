@@ -19,10 +19,12 @@ win::HWND CDialog::ParentWindow() const {
 int CDialog::DoModal() {
     const win::DialogTemplate* dialog = FindTemplate();
     if (!dialog) return -1;
+    modalRunEnding_ = true;
     int result = win::DialogBoxIndirectW(*dialog, ParentWindow(), MakeProcedure(this));
-    // Every modal run ends here, whichever way the dialog was closed; the platform's modal run
-    // has destroyed the window by now.
-    DestroyWindow();
+    // Whichever way the dialog was closed, the platform's modal run has destroyed the window by
+    // now, and its WM_DESTROY has run DestroyWindow (WindowProc); a run whose window never came
+    // to be ends the same way here.
+    if (modalRunEnding_) DestroyWindow();
     return result;
 }
 
@@ -42,6 +44,11 @@ win::BOOL CDialog::OnInitDialog() {
     return win::TRUE;
 }
 
+win::BOOL CDialog::DestroyWindow() {
+    modalRunEnding_ = false;
+    return CWnd::DestroyWindow();
+}
+
 void CDialog::OnOK() {
     if (!UpdateData(win::TRUE)) return;
     EndDialog(win::IDOK);
@@ -57,7 +64,12 @@ void CDialog::EndDialog(int result) {
 
 win::LRESULT CDialog::WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
     if (message == win::WM_INITDIALOG) return OnInitDialog();
-    return CWnd::WindowProc(message, wParam, lParam);
+    const win::LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+    // The platform's modal run ends by destroying the window, hidden by then. The run's
+    // DestroyWindow comes while the window still exists, so that an override's work (the
+    // measurement dialog's stop command) comes before the window goes.
+    if (message == win::WM_DESTROY && modalRunEnding_) DestroyWindow();
+    return result;
 }
 
 bool CDialog::OnCommand(win::WORD notification, win::WORD controlId) {

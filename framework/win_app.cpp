@@ -1,5 +1,6 @@
 #include "framework/win_app.h"
 
+#include "framework/wnd.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 
@@ -94,5 +95,6 @@ int AfxMessageBox(std::u16string_view text, win::UINT type) {
         type |= win::MB_ICONEXCLAMATION;
     type |= win::MB_SETFOREGROUND;
     const CWinApp* app = AfxGetApp();
-    return win::MessageBoxW(0, text, app ? app->m_pszAppName : u"", type);
+    const CWnd* owner = AfxGetMainWnd();
+    return win::MessageBoxW(owner ? owner->m_hWnd : 0, text, app ? app->m_pszAppName : u"", type);
 }

@@ -64,6 +64,7 @@ std::u16string AppNameFromProgramPath(std::u16string_view programPath);
 int AfxWinMain(std::u16string_view programPath, std::u16string_view commandLine);
 
 // The application's message box: modal, brought to the foreground, captioned with the
-// application's name. Without an icon in type, OK and OK-Cancel boxes get the exclamation
-// icon. Returns the button pressed.
+// application's name. Its owner is the main window while one exists (the box is modal over it:
+// the main window takes no input until the box is closed), else none. Without an icon in
+// type, OK and OK-Cancel boxes get the exclamation icon. Returns the button pressed.
 int AfxMessageBox(std::u16string_view text, win::UINT type = 0 /* MB_OK */);

@@ -15,9 +15,8 @@ CWnd::~CWnd() {
 win::BOOL CWnd::DestroyWindow() {
     if (m_hWnd == 0) return win::FALSE;
     win::HWND window = m_hWnd;
-    win::BOOL destroyed = win::DestroyWindow(window);
     m_hWnd = 0;
-    return destroyed;
+    return destroying_ ? win::TRUE : win::DestroyWindow(window);
 }
 
 win::LRESULT CWnd::WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
@@ -91,10 +90,12 @@ win::WNDPROC CWnd::MakeProcedure(CWnd* self) {
         // The first message (WM_INITDIALOG) arrives before the creating call has returned the
         // handle, so the object learns its window here.
         if (self->m_hWnd == 0 && message != win::WM_DESTROY) self->m_hWnd = window;
+        if (message == win::WM_DESTROY) self->destroying_ = true;
         win::LRESULT result = self->WindowProc(message, wParam, lParam);
         if (message == win::WM_DESTROY) {
             // The window is going: the object no longer has one, and a main window that is
             // destroyed is forgotten.
+            self->destroying_ = false;
             if (self->m_hWnd == window) self->m_hWnd = 0;
             if (AfxGetMainWnd() == self) AfxSetMainWnd(nullptr);
         }

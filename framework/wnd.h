@@ -18,7 +18,9 @@ class CWnd {
     win::HWND m_hWnd = 0;
 
     // Destroys the window (the framework calls this at the end of every modal run). Returns
-    // FALSE when there is no window.
+    // FALSE when there is no window. Called while the window handles its WM_DESTROY, when it
+    // is going already, it only forgets the window: destroying it again from there would run
+    // its destruction twice.
     virtual win::BOOL DestroyWindow();
 
     // The window procedure: the message map for WM_COMMAND (OnCommand), then DefWindowProc.
@@ -46,4 +48,7 @@ class CWnd {
 
     // The window procedure installed for every framework window: forwards to WindowProc.
     static win::WNDPROC MakeProcedure(CWnd* self);
+
+  private:
+    bool destroying_ = false;  // the window is handling its WM_DESTROY
 };

@@ -18,8 +18,10 @@ constexpr win::DWORD kMeasStartPauseMs = 1500;
 
 // The device-wide lock around the walk for the measurement program and its launch: of bridges
 // started together, the first launches the program and the others find it. It is held for a
-// walk and a launch, a few milliseconds; a holder that hangs is waited for this long at most,
-// after which the run goes on without the lock.
+// walk and a launch, a few milliseconds; a holder that hangs is waited for this long at most.
+// The lock only keeps bridges from launching two programs: a lock that cannot be made (its
+// name taken by another kind of object, its file unusable) or waited for, or a holder that
+// hangs, never fails a run, which then goes on without it.
 constexpr char16_t kMeasStartLockName[] = u"NXBRIDGESTART";
 constexpr win::DWORD kMeasStartLockWaitMs = 10000;
 
@@ -63,19 +65,19 @@ std::optional<win::DWORD> LaunchMeasProgram() {
     return info.dwProcessId;
 }
 
-// Under the device's start lock: the walk for the running program and, when none runs, its
-// launch. The lock is let go as soon as the launched program exists, before the pause. Nothing
-// when the lock cannot be made, the snapshot cannot be taken (then nothing is launched) or the
-// launch fails.
+// Under the device's start lock when it can be had: the walk for the running program and,
+// when none runs, its launch. The lock is let go as soon as the launched program exists,
+// before the pause. Nothing when the snapshot cannot be taken (then nothing is launched) or
+// the launch fails.
 std::optional<win::DWORD> FindOrLaunchMeasProcess() {
     win::HANDLE lock = win::CreateMutexW(nullptr, win::FALSE, kMeasStartLockName);
-    if (lock == nullptr) return std::nullopt;
-    const win::DWORD waited = win::WaitForSingleObject(lock, kMeasStartLockWaitMs);
+    const win::DWORD waited =
+        lock ? win::WaitForSingleObject(lock, kMeasStartLockWaitMs) : win::WAIT_FAILED;
     bool snapshotOk = false;
     std::optional<win::DWORD> processId = FindMeasProcess(snapshotOk);
     if (snapshotOk && !processId) processId = LaunchMeasProgram();
     if (waited == win::WAIT_OBJECT_0 || waited == win::WAIT_ABANDONED) win::ReleaseMutex(lock);
-    win::CloseHandle(lock);
+    if (lock) win::CloseHandle(lock);
     return processId;
 }
 

@@ -2,6 +2,7 @@
 // whole at the end.
 #include "platform/append_file.h"
 #include "platform/device.h"
+#include "platform/unicode.h"
 #include "platform/windows_api.h"
 
 namespace win {
@@ -19,7 +20,7 @@ AppendFile::~AppendFile() {
 
 bool AppendFile::Open(std::u16string_view devicePath) {
     const std::string path = ResolveDevicePath(devicePath);
-    std::u16string wide(devicePath.substr(0, devicePath.find(u'\0')));
+    const std::u16string wide = Utf8ToUtf16(path);
     ::HANDLE file = ::CreateFileW(detail::Wide(wide), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

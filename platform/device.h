@@ -16,8 +16,8 @@ const std::string& DeviceRootHostPath();
 // (an exact match first, else the first match in directory order); components that do not
 // exist are kept as written. The path ends at its first NUL character.
 // "." is skipped and ".." climbs one level but never above the root. A relative path is taken
-// from the root. On Windows: the full path on the current drive, which matches names without
-// regard to letter case itself.
+// from the root, on both platforms. On Windows: the full path on the current drive, which
+// matches names without regard to letter case itself.
 std::string ResolveDevicePath(std::u16string_view devicePath);
 
 // Linux only, as the next one (Windows keeps the kernel objects itself): the device's private

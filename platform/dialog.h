@@ -80,7 +80,10 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
 // Runs the dialog modally: creates it as CreateDialogIndirectW does, runs the modal loop
 // (keyboard messages go through the dialog's default processing) until EndDialog is called
 // for it, destroys the window and returns the result given to EndDialog. -1 when the window
-// could not be made, or was destroyed without EndDialog.
+// could not be made, or was destroyed without EndDialog. On Windows the real dialog manager
+// runs the loop, and the keyboard rules of DefDlgProcW below hold there too: Return clicks the
+// focused push button however it got the focus, and the arrow keys pass over static controls
+// and group boxes.
 int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
 
 // Linux only (our dialog manager; Windows runs its modal loop inside DialogBoxIndirectW): runs

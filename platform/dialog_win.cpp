@@ -1,6 +1,8 @@
 // The dialog manager on Windows: the real one. A DialogTemplate becomes an in-memory dialog
 // template; the dialog's window procedure is the caller's WNDPROC, installed before the window
-// takes its first message, with the real default dialog processing behind it.
+// takes its first message, with the real default dialog processing behind it. A message
+// filter on the modal loop keeps two keyboard rules that the real one breaks when a control
+// gets the focus by other ways than its own keys (KeyFilter).
 #include <cstring>
 #include <map>
 #include <memory>
@@ -36,6 +38,7 @@ thread_local std::map<::HWND, std::shared_ptr<DialogWindow>> t_dialogs;
 thread_local std::vector<Delivery*> t_deliveries;  // innermost last
 thread_local std::shared_ptr<DialogWindow> t_creating;
 thread_local ::HHOOK t_creationHook = nullptr;
+thread_local ::HHOOK t_keyFilter = nullptr;
 
 ::LRESULT CALLBACK DialogWindowProc(::HWND hwnd, ::UINT message, ::WPARAM wParam, ::LPARAM lParam) {
     auto it = t_dialogs.find(hwnd);
@@ -86,6 +89,93 @@ thread_local ::HHOOK t_creationHook = nullptr;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+::UINT DialogCode(::HWND control) {
+    return static_cast<::UINT>(::SendMessageW(control, WM_GETDLGCODE, 0, 0));
+}
+
+// Return: a push button with the focus is the dialog's default push button while it has it,
+// however it got the focus (a mouse click sets the focus without WM_NEXTDLGCTL, and the focus
+// given back after a message box is set the same way). WM_NEXTDLGCTL gives the focused button
+// the default push button border, and IsDialogMessage's own Return rule then clicks the
+// control that reports DLGC_DEFPUSHBUTTON. False: the dialog manager goes on with the key.
+bool ReturnToFocusedButton(::HWND dialog, ::HWND focus) {
+    if (DialogCode(focus) & DLGC_UNDEFPUSHBUTTON)
+        ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<::WPARAM>(focus), TRUE);
+    return false;
+}
+
+// The arrow keys: the dialog manager moves the focus to the next (or previous) control of the
+// group, in GetNextDlgGroupItem's order, which passes over hidden and disabled controls and
+// wraps round within the group; but a control that reports DLGC_STATIC (a label, a group box)
+// cannot take the focus, so the walk passes over it too. When nothing is passed over, the
+// dialog manager moves the focus itself (false); otherwise the focus goes to the control
+// found, through WM_NEXTDLGCTL as the dialog manager sends it, or stays when there is none.
+bool MoveFocusInGroup(::HWND dialog, ::HWND focus, bool previous) {
+    if (DialogCode(focus) & DLGC_WANTARROWS) return false;
+    int controls = 0;
+    for (::HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) ++controls;
+    const ::HWND first = ::GetNextDlgGroupItem(dialog, focus, previous);
+    ::HWND next = first;
+    for (int n = 0; n < controls && next && next != focus && (DialogCode(next) & DLGC_STATIC); ++n)
+        next = ::GetNextDlgGroupItem(dialog, next, previous);
+    if (next == first) return false;
+    if (next && next != focus && !(DialogCode(next) & DLGC_STATIC))
+        ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<::WPARAM>(next), TRUE);
+    return true;
+}
+
+// The dialog's keyboard rules (DefDlgProcW in dialog.h) on top of the real dialog manager: a
+// message filter on the dialog's modal loop (WH_MSGFILTER with MSGF_DIALOGBOX: called for each
+// input message before IsDialogMessage handles it; a nonzero answer keeps the message from
+// it). It takes the Return and arrow keys of our own dialogs only; a message box's keys, and
+// every other key, are the dialog manager's alone.
+::LRESULT CALLBACK KeyFilter(int code, ::WPARAM wParam, ::LPARAM lParam) {
+    const auto* msg = reinterpret_cast<const ::MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && msg && msg->message == WM_KEYDOWN) {
+        const ::HWND dialog = ::GetAncestor(msg->hwnd, GA_PARENT);
+        if (dialog && t_dialogs.count(dialog)) {
+            switch (msg->wParam) {
+                case VK_RETURN:
+                    if (ReturnToFocusedButton(dialog, msg->hwnd)) return TRUE;
+                    break;
+                case VK_LEFT:
+                case VK_UP:
+                case VK_RIGHT:
+                case VK_DOWN:
+                    if (MoveFocusInGroup(dialog, msg->hwnd,
+                                         msg->wParam == VK_LEFT || msg->wParam == VK_UP))
+                        return TRUE;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The key filter for as long as the thread runs a modal loop of ours (the outermost one
+// installs it).
+class KeyFilterInstalled {
+  public:
+    KeyFilterInstalled() {
+        if (t_keyFilter) return;
+        t_keyFilter =
+            ::SetWindowsHookExW(WH_MSGFILTER, &KeyFilter, nullptr, ::GetCurrentThreadId());
+        owner_ = t_keyFilter != nullptr;
+    }
+    ~KeyFilterInstalled() {
+        if (!owner_) return;
+        ::UnhookWindowsHookEx(t_keyFilter);
+        t_keyFilter = nullptr;
+    }
+    KeyFilterInstalled(const KeyFilterInstalled&) = delete;
+    KeyFilterInstalled& operator=(const KeyFilterInstalled&) = delete;
+
+  private:
+    bool owner_ = false;
+};
 
 // All of a dialog's handling is in its window procedure; the dialog procedure leaves every
 // message to the default processing.
@@ -177,6 +267,7 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
 
 int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure) {
     if (!procedure) return -1;
+    const KeyFilterInstalled keyFilter;
     INT_PTR result = CreateWithProcedure(dialog, std::move(procedure), [&](const DLGTEMPLATE* t) {
         return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), t,
                                          detail::ToNativeWindow(parent), &NoDialogProc, 0);

@@ -17,8 +17,9 @@ struct PROCESS_INFORMATION {
 // command line are passed as they are (spaces and shell characters are just characters). On
 // Linux the child gets argv[0] = the host path and, when commandLine is neither null nor empty,
 // the command line as its one further argument, and it inherits the device (DEVICE_ROOT). On
-// Windows its command line is the quoted image path, then a blank and commandLine, and it
-// inherits the current folder, so the same drive. The only
+// Windows its command line is the quoted full image path, then a blank and commandLine, and it
+// inherits the current folder, so the same drive. The image path resolves as every device path
+// does (ResolveDevicePath): from the root, with or without its leading backslash. The only
 // options supported are the ones the device's programs use (all others null, flags 0).
 // FALSE with GetLastError when the image does not exist or cannot be started; on TRUE, *info
 // holds the new process's id and handles, which the caller closes (closing neither waits for

@@ -1,5 +1,7 @@
 // Processes and the timed pause: the real kernel's.
+#include "platform/device.h"
 #include "platform/process.h"
+#include "platform/unicode.h"
 #include "platform/windows_api.h"
 
 namespace win {
@@ -13,10 +15,11 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // The image path names the program (on the current drive when it starts with "\"). The
-    // child's command line starts with its own quoted name, as on Windows every program's does,
-    // so that the child's C runtime finds the given command line after it.
-    const std::u16string image(imagePath.substr(0, imagePath.find(u'\0')));
+    // The image path is a device path (from the root of the current drive, with or without its
+    // leading backslash). The child's command line starts with its own quoted name, as on
+    // Windows every program's does, so that the child's C runtime finds the given command line
+    // after it.
+    const std::u16string image = Utf8ToUtf16(ResolveDevicePath(imagePath));
     std::u16string line = u"\"" + image + u"\"";
     if (commandLine && *commandLine) line += u" " + std::u16string(commandLine);
     STARTUPINFOW startup{};

@@ -40,8 +40,8 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
     return entry;
 }
 
-// The device's processes (and their threads), oldest first, as /proc shows them when the
-// snapshot is taken. A process that ends half-way through being read is left out whole.
+// The device's processes (and their threads), in ascending process id, as /proc shows them
+// when the snapshot is taken. A process that ends half-way through being read is left out whole.
 class Snapshot final : public KernelObject {
   public:
     Snapshot(bool processes, bool threads) : hasProcesses(processes), hasThreads(threads) {

@@ -28,7 +28,6 @@ struct StepCase {
 };
 
 const StepCase kSteps[] = {
-    {"step1_no_start_lock_and_no_launch", Op::CreateMutex, 1, false, true, kFindText, 0},
     {"step1_no_process_snapshot_and_no_launch", Op::ProcessSnapshot, 1, false, true, kFindText, 0},
     {"step1_launch_refused", Op::CreateProcess, 1, false, true, kFindText, 0},
     {"step1_not_installed", std::nullopt, 0, false, false, kFindText, 0},

@@ -1,6 +1,7 @@
 // Finding the measurement program by its listed name, or launching it from the folder prefix,
 // and the one 1500 ms pause on either path.
 #include <chrono>
+#include <optional>
 
 #include "tests/link/link_fixture.h"
 
@@ -51,7 +52,17 @@ TEST_F(LinkTest, OfTwoRunningTheFirstListedIsTaken) {
     EXPECT_EQ(OwnerOfThread(g_measThreadId), static_cast<win::DWORD>(first));
 }
 
-TEST_F(LinkTest, LaunchesFromThePrefixWhenNoneRunsAndPausesOnce) {
+// The start lock only keeps bridges started together from launching two programs: made or
+// not, waited for or not, the program is launched and found.
+struct StartLockCase {
+    const char* name;
+    std::optional<win::fault::Op> fails;  // on its first call
+};
+
+class LaunchTest : public LinkTest, public testing::WithParamInterface<StartLockCase> {};
+
+TEST_P(LaunchTest, LaunchesFromThePrefixWhenNoneRunsAndPausesOnce) {
+    if (GetParam().fails) win::fault::FailNth(*GetParam().fails, 1);
     const std::string image = Install("FlashDisk/NEDIX/NX.EXE");
     g_installPath = u"\\FLASHDISK\\";
     auto start = Clock::now();
@@ -63,6 +74,14 @@ TEST_F(LinkTest, LaunchesFromThePrefixWhenNoneRunsAndPausesOnce) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
     EXPECT_LT(elapsed, std::chrono::milliseconds(3000));
 }
+
+INSTANTIATE_TEST_SUITE_P(StartLock, LaunchTest,
+                         testing::Values(StartLockCase{"Usable", std::nullopt},
+                                         StartLockCase{"NotMade", win::fault::Op::CreateMutex},
+                                         StartLockCase{"NotWaitedFor", win::fault::Op::WaitMutex}),
+                         [](const testing::TestParamInfo<StartLockCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(LinkTest, FindsARunningProgramWithoutLaunchingAndStillPausesOnce) {
     const std::string image = Install("FlashDisk/NEDIX/NX.EXE");

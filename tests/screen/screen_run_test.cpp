@@ -169,8 +169,9 @@ TEST_F(ScreenRunTest, MisuraThenConfermaByKeyboardWritesTheMeasurement) {
 }
 
 // The device refuses the first open of the result file: "Conferma" shows one message box over
-// the dialog, which stays; closed by Return, the box leaves the keyboard to the dialog, and
-// the next Return on "Conferma" writes the file and ends the run.
+// the dialog, which stays; the box is modal over it, so the dialog's buttons do nothing while
+// it is up. Closed by Return, the box leaves the keyboard to the dialog, and the next Return
+// on "Conferma" writes the file and ends the run.
 TEST_F(ScreenRunTest, ConfermaThatCannotWriteSaysSoAndCanBeTriedAgain) {
     LayOut();
     StartBridge("-Nor0", "CreateFile:1");
@@ -180,7 +181,10 @@ TEST_F(ScreenRunTest, ConfermaThatCannotWriteSaysSoAndCanBeTriedAgain) {
     const unsigned long box = AwaitWindow("nxbridge");
     ASSERT_NE(box, 0u);
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
+    for (const Units& button : {kMisura, kConferma, kAnnulla}) Click(w, Place(button));
     Xdotool({"key", "Return"}, device_);
+    EXPECT_EQ(FindWindowByTitle("nxbridge", device_, 300ms), 0u) << "a second box";
+    EXPECT_EQ(EdmCommands(30), 0);
     EXPECT_TRUE(WaitUntil([&] { return HasFocus(w); }, 5s)) << "the dialog lost the keyboard";
     EXPECT_FALSE(WaitBridge(300ms)) << "the run ended with the box";
     Xdotool({"key", "Return"}, device_);
@@ -238,6 +242,7 @@ const KeyCase kKeyCases[] = {
      1,
      false,
      false},
+    {"UpFromFermaWrapsToConferma", {"key", "Tab", "Up", "Return"}, 0, 0, true, true},
     {"ArrowsLeaveMisuraAlone", {"key", "Down", "Right", "Up", "Return"}, 1, 0, false, false},
 };
 

@@ -28,6 +28,7 @@ class TestDlg : public CDialog {
     std::vector<UINT> seen;  // every message the override saw, in order
     int destroyCalls = 0;
     bool visibleAtDestroy = true;
+    bool windowAtDestroy = false;
     int firstClicks = 0;
 
     void DoDataExchange(CDataExchange* exchange) override {
@@ -41,6 +42,7 @@ class TestDlg : public CDialog {
     BOOL DestroyWindow() override {
         ++destroyCalls;
         visibleAtDestroy = IsWindowVisible(m_hWnd) != 0;
+        windowAtDestroy = IsWindow(m_hWnd) != 0;
         return CDialog::DestroyWindow();
     }
     bool OnCommand(WORD notification, WORD controlId) override {
@@ -100,9 +102,11 @@ TEST_F(FrameworkDialogTest, ClosingPathsGiveTheirResults) {
         EXPECT_EQ(dlg.DoModal(), c.result) << c.name;
         EXPECT_EQ(dlg.m_strEdit == u"typed", c.readBack) << c.name;
         EXPECT_EQ(dlg.m_nRadio, c.readBack ? 2 : 1) << c.name;
-        // The framework destroys the window once, after hiding it.
+        // The framework destroys the window once, after hiding it: the override's work comes
+        // while the window still exists.
         EXPECT_EQ(dlg.destroyCalls, 1) << c.name;
         EXPECT_FALSE(dlg.visibleAtDestroy) << c.name;
+        EXPECT_TRUE(dlg.windowAtDestroy) << c.name;
         EXPECT_EQ(dlg.m_hWnd, 0u) << c.name;
     }
 }
@@ -209,6 +213,19 @@ TEST_F(FrameworkDialogTest, MainWindowIsForgottenWhenItsWindowGoes) {
     DestroyWindow(dlg.m_hWnd);  // the platform's call, not the object's
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
     EXPECT_EQ(dlg.m_hWnd, 0u);
+}
+
+// The application's message box is modal over the main window while there is one.
+TEST_F(FrameworkDialogTest, MessageBoxBelongsToTheMainWindow) {
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create(kTestTemplateId));
+    const HWND window = dlg.m_hWnd;
+    AfxMessageBox(u"before");
+    AfxSetMainWnd(&dlg);
+    AfxMessageBox(u"while");
+    dlg.DestroyWindow();
+    AfxMessageBox(u"after");
+    EXPECT_EQ(renderer_->boxOwners, (std::vector<HWND>{0, window, 0}));
 }
 
 TEST_F(FrameworkDialogTest, ObjectDestructionTakesItsWindowAlong) {

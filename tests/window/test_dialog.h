@@ -42,7 +42,8 @@ class RecordingRenderer : public win::Renderer {
     FrameInsets DialogFrame(const win::DialogTemplate&) override { return frame; }
     void DialogChanged(win::HWND dialog) override { ++changes[dialog]; }
     void DialogDestroyed(win::HWND dialog) override { destroyed.push_back(dialog); }
-    int MessageBox(win::HWND, std::u16string_view, std::u16string_view, win::UINT) override {
+    int MessageBox(win::HWND owner, std::u16string_view, std::u16string_view, win::UINT) override {
+        boxOwners.push_back(owner);
         return win::IDOK;
     }
     void WaitForInput(int queueDescriptor) override;
@@ -51,6 +52,7 @@ class RecordingRenderer : public win::Renderer {
     FrameInsets frame;
     std::map<win::HWND, int> changes;
     std::vector<win::HWND> destroyed;
+    std::vector<win::HWND> boxOwners;           // of each message box shown
     std::vector<std::function<void()>> script;  // run front first, one per wait
     int waits = 0;
 };

@@ -3,6 +3,7 @@
 // keyboard of the X server (xdotool). And a set-up failure in a real message box.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "platform/unicode.h"
@@ -14,6 +15,7 @@ namespace nxtest {
 namespace {
 
 constexpr char kTitle[] = "Velmo Dudada - Zamto serie X9";
+constexpr char kBoxTitle[] = "nxbridge";
 constexpr char kScenario[] =
     "[record]\nangle_unit = 1\nhz_angle = 162000\nv_angle = 324000\n"
     "[edm]\nmeasure_ms = 300\ndistance = 1.0625\n[log]\nfile = \\NXSIM.LOG\n";
@@ -52,9 +54,24 @@ std::vector<std::string> LogLines(const WineDevice& device) {
     return lines;
 }
 
+// Whether the probe's count of shown windows with the title stays at n for a while.
+bool StaysShown(const WineDevice& device, const char* title, const std::string& n) {
+    return !WaitUntil([&] { return Probe(device, {"count", title}) != n; }, 1500ms);
+}
+
 struct Step {
-    enum Kind { Click, Keys, AwaitDistance, ExpectFocus, AwaitChecked, AwaitToolLog } kind;
-    // The control's text or id, xdotool's key names, or \NXTOOLS.LOG's text.
+    enum Kind {
+        Click,
+        Keys,
+        AwaitDistance,
+        ExpectFocus,
+        AwaitChecked,
+        AwaitToolLog,
+        ExpectOpen,  // the dialog is still shown a while later: nothing closed it
+        Boxes,       // this many "nxbridge" boxes come up and stay, and no more
+        ClickInBox,  // a control of the box
+    } kind;
+    // The control's text or id, xdotool's key names, \NXTOOLS.LOG's text, or a count.
     std::string what;
 };
 
@@ -64,6 +81,7 @@ struct Flow {
     bool confirms;  // ends with "Conferma": the result file holds the texts then shown
     std::vector<std::string> commands;
     std::string moreScenario = "";
+    bool resultIsAFolder = false;  // a folder named VLMIS.OUT stands in the root: no file
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
 };
@@ -76,6 +94,7 @@ class DialogUnderWine : public testing::TestWithParam<Flow> {
 TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const Flow& flow = GetParam();
     WineDevice device(kScenario + flow.moreScenario);
+    if (flow.resultIsAFolder) std::filesystem::create_directory(device.Path("VLMIS.OUT"));
     pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
@@ -126,6 +145,22 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
                     [&] { return ReadFileBytes(device.Path("NXTOOLS.LOG")) == step.what; }, 15s))
                     << ReadFileBytes(device.Path("NXTOOLS.LOG"));
                 break;
+            case Step::ExpectOpen:
+                EXPECT_TRUE(StaysShown(device, kTitle, "1")) << "the dialog closed";
+                break;
+            case Step::Boxes:
+                EXPECT_TRUE(WaitUntil(
+                    [&] {
+                        return Probe(device, {"count", kBoxTitle}) == step.what;
+                    },
+                    15s))
+                    << "not " << step.what << " box(es)";
+                EXPECT_TRUE(StaysShown(device, kBoxTitle, step.what))
+                    << "then " << Probe(device, {"count", kBoxTitle}).value_or("?") << " box(es)";
+                break;
+            case Step::ClickInBox:
+                ClickControl(device, kBoxTitle, step.what);
+                break;
         }
     }
     std::optional<int> code = WaitProcess(bridge, 20s);
@@ -136,7 +171,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
         for (const auto& text : shown) (line += text) += u'\u00A7';
         EXPECT_EQ(ReadFileBytes(device.Path("VLMIS.OUT")), ResultFileBytes(line));
     } else {
-        EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
+        EXPECT_FALSE(std::filesystem::is_regular_file(device.Path("VLMIS.OUT")));
     }
     WaitUntil([&] { return LogLines(device).size() >= flow.commands.size(); }, 5s);
     EXPECT_EQ(LogLines(device), flow.commands);
@@ -181,7 +216,55 @@ INSTANTIATE_TEST_SUITE_P(
         Flow{"ReturnOnAFocusedConferma",
              {{Step::Keys, "Tab Tab Tab"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
              true,
-             Requests()}),
+             Requests()},
+        // The arrow keys pass over the label and the group box, wrapping round within the
+        // group of "Ferma", "Annulla" and "Conferma", and Return clicks where they stopped: the
+        // dialog stays open after "Ferma", and "Conferma" writes the file.
+        Flow{"DownFromConfermaWrapsToFerma",
+             {{Step::Keys, "Tab Tab Tab Down"},
+              {Step::ExpectFocus, "Ferma"},
+              {Step::Keys, "Return"},
+              {Step::ExpectOpen, ""},
+              {Step::Click, "Annulla"}},
+             false,
+             Requests({"NXSETEDMMODE 17 0"})},
+        Flow{"UpFromFermaWrapsToConferma",
+             {{Step::Keys, "Tab Up"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
+             true,
+             Requests()},
+        // A push button focused by the mouse is the default one too: Return clicks "Ferma",
+        // and the dialog stays open.
+        Flow{"ReturnAfterAClickOnFerma",
+             {{Step::Click, "Ferma"},
+              {Step::ExpectFocus, "Ferma"},
+              {Step::Keys, "Return"},
+              {Step::ExpectOpen, ""},
+              {Step::Click, "Annulla"}},
+             false,
+             Requests({"NXSETEDMMODE 17 0", "NXSETEDMMODE 17 0"})},
+        // "Conferma" over a folder named VLMIS.OUT: one box, modal over the dialog, whose
+        // buttons do nothing while it is up. Closed, it gives the focus back to "Conferma",
+        // where Return tries again (another box); "Annulla" then ends the run without a file.
+        Flow{"ConfermaThatCannotWriteKeepsTheDialogUnderOneBox",
+             {{Step::Click, "Conferma"},
+              {Step::Boxes, "1"},
+              {Step::Click, "Misura"},
+              {Step::Click, "Conferma"},
+              {Step::Click, "Annulla"},
+              {Step::Boxes, "1"},
+              {Step::ExpectOpen, ""},
+              {Step::ClickInBox, "OK"},
+              {Step::Boxes, "0"},
+              {Step::ExpectFocus, "Conferma"},
+              {Step::Keys, "Return"},
+              {Step::Boxes, "1"},
+              {Step::ClickInBox, "OK"},
+              {Step::Boxes, "0"},
+              {Step::Click, "Annulla"}},
+             false,
+             Requests(),
+             "",
+             true}),
     [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
 
 // One of the set-up failures in the window system's own message box: captioned with the

@@ -3,11 +3,13 @@
 // the same result file, byte for byte, and the same commands in the stand-in's log, in the
 // same order.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <future>
 #include <optional>
 #include <sstream>
 
+#include "platform/device.h"
 #include "tests/support/temp_device.h"
 #include "tests/wine/wine_prefix.h"
 
@@ -21,6 +23,10 @@ struct Scenario {
     const char* resultFile;         // the file the run writes, or nullptr for none
     std::vector<std::string> commands;
     bool standInRunning = false;  // started before the bridge, instead of by it
+    // The device-wide start lock cannot be made: on Linux a folder stands where its file goes,
+    // on Windows an event holds its name.
+    bool startLockUnusable = false;
+    std::string startFolder = "";  // the bridge's current folder in the device; "" the root
 
     friend void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 };
@@ -72,6 +78,16 @@ Outcome Finish(const Scenario& s, const TempDevice& device, pid_t bridge) {
     return outcome;
 }
 
+// A folder where the start lock's file goes, in the device's runtime folder made as the
+// platform makes it (each level 0700, so that the bridge accepts it).
+void BlockStartLockFile(const TempDevice& device) {
+    const std::string lock = win::RuntimeDirectoryForRoot(device.root()) + "/mutexes/NXBRIDGESTART";
+    for (std::size_t slash = lock.find('/', 1);; slash = lock.find('/', slash + 1)) {
+        mkdir(lock.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos) break;
+    }
+}
+
 Outcome RunOnLinux(const Scenario& s) {
     TempDevice device;
     device.WriteFile("scenario.ini", s.ini + kLog);
@@ -82,7 +98,11 @@ Outcome RunOnLinux(const Scenario& s) {
         StartProcess({device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 10s));
     }
-    std::vector<std::string> argv = {NX_BRIDGE_PATH};
+    if (s.startLockUnusable) BlockStartLockFile(device);
+    // Started from the same folder as on Windows, through a shell that goes there first.
+    const std::string startIn = "cd \"$1\" && shift && exec \"$@\"";
+    std::vector<std::string> argv = {"/bin/sh",     "-c", startIn, "sh", device.Path(s.startFolder),
+                                     NX_BRIDGE_PATH};
     argv.insert(argv.end(), s.args.begin(), s.args.end());
     return Finish(s, device, StartProcess(argv, device));
 }
@@ -93,7 +113,21 @@ Outcome RunOnWindows(const Scenario& s) {
         device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 20s));
     }
-    return Finish(s, device.device(), device.Start(WindowsProgram("nxbridge.exe"), s.args));
+    std::optional<pid_t> holder;
+    if (s.startLockUnusable) {
+        holder = device.Start(WindowsProgram("nxwinprobe.exe"),
+                              {"hold", "NXBRIDGESTART", std::string("\\") + s.resultFile});
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return ReadFileBytes(device.Path("wine.log")).find("held") != std::string::npos;
+            },
+            20s));
+    }
+    Outcome outcome =
+        Finish(s, device.device(),
+               device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s, s.startFolder));
+    if (holder && !WaitProcess(*holder, 20s)) KillProcess(*holder);
+    return outcome;
 }
 
 class Differential : public testing::TestWithParam<Scenario> {
@@ -151,6 +185,22 @@ INSTANTIATE_TEST_SUITE_P(
                  "VLVER.OUT",
                  Requests()},
         Scenario{"StandInAlreadyRunning", Record(1, 5, 6), kGha0, "VLMIS.OUT", Requests(), true},
+        // The start lock only keeps bridges from starting two measurement programs: a lock
+        // that cannot be made is no reason to fail the run.
+        Scenario{.name = "StartLockUnusable",
+                 .ini = Record(1, 9, 10),
+                 .args = kGha0,
+                 .resultFile = "VLMIS.OUT",
+                 .commands = Requests(),
+                 .startLockUnusable = true},
+        // A prefix without its leading backslash is taken from the root, not from the current
+        // folder, which the device does not have.
+        Scenario{.name = "PrefixWithoutLeadingBackslash",
+                 .ini = Record(0, 11, 12),
+                 .args = {"-Gha0", "FlashDisk\\"},
+                 .resultFile = "VLMIS.OUT",
+                 .commands = Requests(),
+                 .startFolder = "FLASHDISK"},
         // The prefix is upper-cased by each platform's own upper-casing, and found in any case.
         Scenario{"LowerCasePrefix",
                  Record(0, 7, 8),

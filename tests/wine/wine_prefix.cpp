@@ -142,9 +142,9 @@ WineDevice::~WineDevice() {
 }
 
 pid_t WineDevice::Start(const std::string& program, const std::vector<std::string>& args,
-                        std::chrono::seconds limit) const {
+                        std::chrono::seconds limit, const std::string& folder) const {
     const WinePrefix& prefix = WinePrefix::Shared();
-    return StartProcess(prefix.WineCommand(device_.root(), program, args, limit), device_,
+    return StartProcess(prefix.WineCommand(device_.Path(folder), program, args, limit), device_,
                         prefix.Environment(), device_.Path("wine.log"));
 }
 

@@ -31,8 +31,9 @@ std::optional<std::vector<DeviceProcess>> ListDeviceProcesses() {
                 process.firstThreadId = t.th32ThreadID;
     }
     win::CloseToolhelp32Snapshot(threads);
-    // In ascending id (oldest first), as the walk lists them: stop then signals a parent
-    // before its children, so no parent sees a child end and goes on before its own signal.
+    // In ascending id, as the walk lists them: until the ids wrap round, stop then signals a
+    // parent before its children, so no parent sees a child end and goes on before its own
+    // signal.
     return list;
 }
 

@@ -7,7 +7,10 @@
 //   nxwinprobe text TITLE ID       the text of the window's control ID (UTF-8)
 //   nxwinprobe checked TITLE ID    1 when the window's button ID is checked, else 0
 //   nxwinprobe focus TITLE         the text of the control that has the window's focus
+//   nxwinprobe count TITLE         how many top-level windows titled TITLE are shown
 //   nxwinprobe kill NAME           ends every process whose executable is NAME (any case)
+//   nxwinprobe hold NAME FILE      holds an event named NAME (a name no mutex can take then)
+//                                  until FILE exists, a minute at most; prints "held" first
 //
 // Exit code 0, or 1 when the window, control or process is not there.
 #include <cstdio>
@@ -60,6 +63,33 @@ int Kill(const std::u16string& name) {
     return found > 0 ? 0 : 1;
 }
 
+struct Count {
+    std::u16string title;
+    int shown = 0;
+};
+
+BOOL CALLBACK CountShown(::HWND window, LPARAM lParam) {
+    auto* count = reinterpret_cast<Count*>(lParam);
+    wchar_t text[512] = {};
+    const int length = ::GetWindowTextW(window, text, std::size(text));
+    if (::IsWindowVisible(window) &&
+        win::detail::FromWide(text, length > 0 ? length : 0) == count->title)
+        ++count->shown;
+    return TRUE;
+}
+
+int Hold(const std::u16string& name, const std::u16string& file) {
+    ::HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, win::detail::Wide(name));
+    if (!event) return 1;
+    std::printf("held\n");
+    std::fflush(stdout);
+    for (int i = 0;
+         i < 600 && ::GetFileAttributesW(win::detail::Wide(file)) == INVALID_FILE_ATTRIBUTES; ++i)
+        ::Sleep(100);
+    ::CloseHandle(event);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -68,6 +98,13 @@ int wmain(int argc, wchar_t** argv) {
     };
     const std::u16string command = arg(1), title = arg(2);
     if (command == u"kill") return Kill(title);
+    if (command == u"hold" && argc >= 4) return Hold(title, arg(3));
+    if (command == u"count") {
+        Count count{title};
+        ::EnumWindows(&CountShown, reinterpret_cast<LPARAM>(&count));
+        std::printf("%d\n", count.shown);
+        return 0;
+    }
     ::HWND window = ::FindWindowW(nullptr, win::detail::Wide(title));
     if (!window) return 1;
     if (command == u"where") {
@@ -95,6 +132,6 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         return PrintText(info.hwndFocus);
     }
-    std::fprintf(stderr, "usage: nxwinprobe where|text|checked|focus|kill ...\n");
+    std::fprintf(stderr, "usage: nxwinprobe where|text|checked|focus|count|kill|hold ...\n");
     return 2;
 }
