@@ -2,8 +2,8 @@
 #include <array>
 #include <thread>
 
-#include "link/meas_record.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
 #include "platform/process.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/process.h"
 #include "platform/window_table.h"
 #include "tests/tools/sim_session.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/section.h"
 #include "tests/tools/sim_session.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "tests/support/temp_device.h"
 
