@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 #include "tests/wine/wine_prefix.h"
 
@@ -62,10 +63,10 @@ std::vector<std::string> SettledLog(const std::string& hostPath) {
     return Lines(last);
 }
 
-Outcome Finish(const Scenario& s, const TempDevice& device, pid_t bridge) {
+Outcome Finish(const Scenario& s, const TempDevice& device, Child bridge) {
     Outcome outcome;
-    outcome.exitCode = WaitProcess(bridge, 40s);
-    if (!outcome.exitCode) KillProcess(bridge);
+    outcome.exitCode = bridge.Wait(40s);
+    if (!outcome.exitCode) bridge.Kill();
     if (s.resultFile && FileExists(device.Path(s.resultFile)))
         outcome.result = ReadFileBytes(device.Path(s.resultFile));
     outcome.commands = SettledLog(device.Path("NXSIM.LOG"));
@@ -78,19 +79,21 @@ Outcome RunOnLinux(const Scenario& s) {
     ProcessResult init = RunProcess(
         {NX_DEVICE_PATH, "init", device.root(), "--ini", device.Path("scenario.ini")}, device, 10s);
     EXPECT_EQ(init.exitCode, 0) << init.err;
+    std::optional<Child> standIn;
     if (s.standInRunning) {
-        StartProcess({device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
+        standIn.emplace(std::vector{device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 10s));
     }
     std::vector<std::string> argv = {NX_BRIDGE_PATH};
     argv.insert(argv.end(), s.args.begin(), s.args.end());
-    return Finish(s, device, StartProcess(argv, device));
+    return Finish(s, device, Child(argv, device));
 }
 
 Outcome RunOnWindows(const Scenario& s) {
     WineDevice device(s.ini + kLog);
+    std::optional<Child> standIn;
     if (s.standInRunning) {
-        device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
+        standIn.emplace(device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {}));
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 20s));
     }
     return Finish(s, device.device(), device.Start(WindowsProgram("nxbridge.exe"), s.args));
