@@ -11,9 +11,8 @@ build=build/main-job
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNX_BUILD_TESTS=OFF \
     -DNX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target nxbridge nxsim nxdevice nxsetup nxshortcut vlout -- -j2 >/dev/null
-bin=$(realpath "$build")
-find_bin() { find "$bin" -type f -name "$1" -perm -u+x | head -n 1; }
-nxbridge=$(find_bin nxbridge) nxdevice=$(find_bin nxdevice) vlout=$(find_bin vlout)
+bin=$(realpath "$build/bin")
+nxbridge=$bin/nxbridge nxdevice=$bin/nxdevice vlout=$bin/vlout
 
 device=$(mktemp -d /tmp/nxbridge-main-job.XXXXXX)
 export DEVICE_ROOT=$device

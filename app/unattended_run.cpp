@@ -3,7 +3,7 @@
 #include "dialog/measure_dlg.h"
 #include "dialog/resource.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/process.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "framework/data_exchange.h"
 #include "framework/win_app.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "output/result_file.h"
 #include "platform/process.h"
 

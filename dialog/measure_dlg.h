@@ -8,7 +8,7 @@
 
 #include "framework/cstring.h"
 #include "framework/dialog.h"
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 
 class CMeasureDlg : public CDialog {
   public:

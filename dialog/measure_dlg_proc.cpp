@@ -5,7 +5,7 @@
 #include "dialog/resource.h"
 #include "dialog/version_params.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "output/angle_format.h"
 
 win::LRESULT CMeasureDlg::WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {

@@ -5,7 +5,7 @@
 set -euo pipefail
 docs=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$docs/../build/debug}" && pwd)
-bridge=$build/app/nxbridge
+bridge=$build/bin/nxbridge
 nxdevice=$build/bin/nxdevice
 
 if [ -z "${NX_IN_XVFB:-}" ]; then

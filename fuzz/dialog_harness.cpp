@@ -13,7 +13,7 @@
 #include "dialog/resource.h"
 #include "fuzz/fuzz_check.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "output/result_file.h"
 #include "platform/device.h"
 #include "platform/dialog.h"

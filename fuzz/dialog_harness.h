@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dialog/measure_dlg.h"
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 
 namespace nxfuzz {
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #define FUZZ_CHECK(condition)                                                                  \
     do {                                                                                       \
@@ -11,4 +12,13 @@
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
             std::abort();                                                                      \
         }                                                                                      \
+    } while (false)
+
+// The same for a check that says what is wrong: problem is "" when the property holds.
+#define FUZZ_CHECK_HOLDS(problem)                                                                \
+    do {                                                                                         \
+        if (const std::string what = (problem); !what.empty()) {                                 \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, what.c_str()); \
+            std::abort();                                                                        \
+        }                                                                                        \
     } while (false)

@@ -4,7 +4,7 @@
 
 #include "app/run_mode.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/toolhelp.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "framework/win_app.h"
-#include "link/meas_record.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
 #include "platform/section.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "framework/cstring.h"
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 
 // The factors from arc seconds to the unit integers are these rounded decimals, not the exact
 // ratios 10000/3240 and 1600/3240: the instrument's texts depend on it (90 degrees is 999999

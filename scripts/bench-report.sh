@@ -20,8 +20,8 @@ out=$(mktemp -d /tmp/nxbridge-bench.XXXXXX)
 trap 'rm -rf "$out"' EXIT
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for bench in "${benches[@]}"; do
-    binary=$(find "$build/bench" -type f -name "$bench" -perm -u+x | head -n 1)
-    [ -n "$binary" ] || { echo "bench-report: $bench was not built" >&2; continue; }
+    binary=$build/bin/$bench
+    [ -x "$binary" ] || { echo "bench-report: $bench was not built" >&2; continue; }
     echo "running $bench" >&2
     "$binary" --benchmark_format=json --benchmark_out="$out/$bench.json" \
         --benchmark_out_format=json >/dev/null 2>"$out/$bench.err" ||

@@ -33,8 +33,7 @@ crashes=$(realpath "$fuzz_build")/crashes
 
 # Runs one target; its new inputs go to a scratch folder, the committed corpus is only read.
 fuzz_one() {
-    local name=$1 binary
-    binary=$(find "$fuzz_build/fuzz" -maxdepth 1 -type f -name "fuzz_$name" | head -n 1)
+    local name=$1 binary=$fuzz_build/bin/fuzz_$name
     mkdir -p "$work/$name/corpus" "$work/$name/artifacts"
     "$binary" -max_total_time="$seconds" -max_len=2048 -timeout=20 -rss_limit_mb=2560 \
         -print_final_stats=1 -artifact_prefix="$work/$name/artifacts/" \
@@ -59,7 +58,7 @@ for name in "${targets[@]}"; do
         grep -E 'ERROR|check failed|runtime error|SUMMARY' "$work/$name/log" | head -n 20 | sed 's/^/    /'
         mkdir -p "$crashes/$name"
         cp "$work/$name"/artifacts/* "$crashes/$name/" 2>/dev/null || true
-        echo "    inputs kept in $crashes/$name; replay: $fuzz_build/fuzz/fuzz_$name INPUT"
+        echo "    inputs kept in $crashes/$name; replay: $fuzz_build/bin/fuzz_$name INPUT"
         failed=1
     else
         echo "fuzz_$name: ok, $runs runs"

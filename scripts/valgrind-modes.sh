@@ -9,14 +9,11 @@
 # nxbridge, nxsim, nxdevice, nxsetup, nxshortcut and vlout, without sanitizers)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build/debug}")
-find_bin() {
-    local found
-    found=$(find "$build" -type f -name "$1" -perm -u+x -not -path '*/CMakeFiles/*' | head -n 1)
-    [ -n "$found" ] || { echo "valgrind-modes: no $1 in $build" >&2; exit 2; }
-    echo "$found"
-}
-nxbridge=$(find_bin nxbridge) nxdevice=$(find_bin nxdevice) vlout=$(find_bin vlout)
+bin=$(realpath "${1:-build/debug}")/bin
+for program in nxbridge nxsim nxdevice nxsetup nxshortcut vlout; do
+    [ -x "$bin/$program" ] || { echo "valgrind-modes: no $program in $bin" >&2; exit 2; }
+done
+nxbridge=$bin/nxbridge nxdevice=$bin/nxdevice vlout=$bin/vlout
 
 device=$(mktemp -d /tmp/nxbridge-valgrind.XXXXXX)
 logs=$(mktemp -d /tmp/nxbridge-valgrind-logs.XXXXXX)

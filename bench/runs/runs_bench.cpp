@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace {
@@ -44,18 +45,18 @@ class RunningDevice {
         nxtest::RunProcess(
             {NXDEVICE_PATH, "init", device_.root(), "--prefix", "\\FlashDisk\\", "--ini", ini},
             device_);
-        sim_ = nxtest::StartProcess({device_.Path("FlashDisk/NEDIX/NX.EXE")}, device_);
+        sim_.emplace(std::vector{device_.Path("FlashDisk/NEDIX/NX.EXE")}, device_);
         nxtest::WaitUntil([] { return false; }, std::chrono::milliseconds(300));
     }
     ~RunningDevice() {
         nxtest::RunProcess({NXDEVICE_PATH, "stop"}, device_);
-        nxtest::WaitProcess(sim_, std::chrono::seconds(5));
+        sim_->Wait(std::chrono::seconds(5));
     }
     const nxtest::TempDevice& device() const { return device_; }
 
   private:
     nxtest::TempDevice device_;
-    pid_t sim_ = -1;
+    std::optional<nxtest::Child> sim_;
 };
 
 void ReportRun(benchmark::State& state, const std::vector<std::string>& argv,

@@ -45,7 +45,7 @@ void BM_WineEmptyProgram(benchmark::State& state) {
 // the bridge adds (starting, the walks, the link, the hidden dialog, the file).
 void BM_WineAnglesOnlyRun(benchmark::State& state) {
     nxtest::WineDevice device("[record]\nhz_angle = 451234\n");
-    device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
+    nxtest::Child standIn = device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
     nxtest::WaitUntil([] { return false; }, std::chrono::milliseconds(1000));
     ReportRuns(state, device, nxtest::WindowsProgram("nxbridge.exe"), {"-Gha0", "\\FlashDisk\\"},
                kPauseSeconds);

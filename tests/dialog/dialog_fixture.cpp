@@ -10,7 +10,7 @@
 #include "app/run_mode.h"
 #include "dialog/version_params.h"
 #include "link/meas_link.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/device.h"
 #include "platform/mutex.h"
 #include "platform/renderer.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dialog/measure_dlg.h"
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "tests/dialog/recording_queue.h"
 

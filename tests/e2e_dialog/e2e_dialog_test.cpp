@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/expected_file.h"
 #include "tests/support/temp_device.h"
 
@@ -43,7 +44,7 @@ class DialogRunTest : public testing::Test {
     }
 
     void TearDown() override {
-        if (bridge_ > 0 && !WaitProcess(bridge_, 0ms)) KillProcess(bridge_);
+        bridge_.reset();
         Device({"stop"});
     }
 
@@ -55,8 +56,8 @@ class DialogRunTest : public testing::Test {
     // Without a display (as in the test runs) the bridge runs headless; nxdevice clicks work
     // the same on a shown window.
     void StartBridge(const std::string& commandLine) {
-        bridge_ = StartProcess({NX_BRIDGE_PATH, commandLine, "\\FlashDisk\\"}, device_, {},
-                               device_.Path("bridge.log"));
+        bridge_.emplace(std::vector<std::string>{NX_BRIDGE_PATH, commandLine, "\\FlashDisk\\"},
+                        device_);
     }
 
     // The commands the stand-in received, one "NAME WPARAM LPARAM" each.
@@ -73,19 +74,12 @@ class DialogRunTest : public testing::Test {
 
     // The dialog is up once the stand-in has received the last of its five requests.
     void WaitForDialog() {
-        ASSERT_TRUE(WaitUntil([&] { return StandInLogHas(5); }, 15s))
-            << ReadFileBytes(device_.Path("bridge.log"));
+        ASSERT_TRUE(WaitUntil([&] { return StandInLogHas(5); }, 15s)) << bridge_->Errors();
     }
 
     void Click(int control) {
         ProcessResult click = Device({"click", std::to_string(control)});
         ASSERT_EQ(click.exitCode, 0) << click.err;
-    }
-
-    std::optional<int> WaitBridge(std::chrono::milliseconds timeout) {
-        std::optional<int> code = WaitProcess(bridge_, timeout);
-        if (code) bridge_ = 0;
-        return code;
     }
 
     static const std::vector<std::string>& Requests() {
@@ -96,7 +90,7 @@ class DialogRunTest : public testing::Test {
     }
 
     TempDevice device_;
-    pid_t bridge_ = 0;
+    std::optional<Child> bridge_;
 };
 
 TEST_F(DialogRunTest, MisuraThenConfermaWritesTheMeasurement) {
@@ -109,7 +103,7 @@ TEST_F(DialogRunTest, MisuraThenConfermaWritesTheMeasurement) {
     // the notification's way to the dialog.
     std::this_thread::sleep_for(std::chrono::milliseconds(kMeasureMs) + 1000ms);
     Click(1010);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
 
     const std::string result = ReadFileBytes(device_.Path("VLMIS.OUT"));
     EXPECT_EQ(result, ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7"));
@@ -126,7 +120,7 @@ TEST_F(DialogRunTest, AnnullaWritesNothing) {
     StartBridge("-Nor0");
     WaitForDialog();
     Click(1009);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
     EXPECT_FALSE(FileExists(device_.Path("VLVER.OUT")));
     // No data arrived at the dialog's record copy with an active meter: no stop command.
@@ -139,7 +133,7 @@ TEST_F(DialogRunTest, VersionQueryWritesTheFourValuesAndEnds) {
     // The bridge is waited for as a process, not through its outputs: the stand-in it
     // launched inherits them and outlives it.
     StartBridge("-Ver1");
-    EXPECT_EQ(WaitBridge(20s), std::optional<int>(0)) << ReadFileBytes(device_.Path("bridge.log"));
+    EXPECT_EQ(bridge_->Wait(20s), std::optional<int>(0)) << bridge_->Errors();
     EXPECT_EQ(ReadFileBytes(device_.Path("VLVER.OUT")),
               ResultFileBytes(u"2008\u00A7102\u00A7-3\u00A777\u00A7"));
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
@@ -171,10 +165,10 @@ TEST_F(DialogRunTest, ANotificationEveryMillisecondStallsNeitherTheRunsNorTheSta
     // not exist: a click that went through does nothing.)
     bool full = false;
     std::optional<int> code;
-    while (!full && !(code = WaitBridge(200ms)))
+    while (!full && !(code = bridge_->Wait(200ms)))
         full = Device({"click", "4242"}).err.find("did not take") != std::string::npos;
     EXPECT_TRUE(full) << "the run ended before its queue filled";
-    if (!code) code = WaitBridge(20s);
+    if (!code) code = bridge_->Wait(20s);
     EXPECT_EQ(code, std::optional<int>(0));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms + 10000ms + 4000ms);
     EXPECT_EQ(ReadFileBytes(device_.Path("VLMIS.OUT")), result);
@@ -189,7 +183,7 @@ TEST_F(DialogRunTest, ANotificationEveryMillisecondStallsNeitherTheRunsNorTheSta
         EXPECT_TRUE(WaitUntil([&] { return StandInLogHas(lines); }, 3s)) << control;
     }
     Click(1010);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_EQ(ReadFileBytes(device_.Path("VLMIS.OUT")), result);
     EXPECT_EQ(StandInRow(Device({"ps"})), standIn);  // the same process all along
 
@@ -204,10 +198,10 @@ TEST_F(DialogRunTest, VersionQueryWithoutAnAnswerFor56StaysOpenUntilClosed) {
     LayOut(Scenario("ignore_conf = 56"));
     StartBridge("-Ver1");
     WaitForDialog();
-    EXPECT_FALSE(WaitBridge(1s).has_value());
+    EXPECT_FALSE(bridge_->Wait(1s).has_value());
     EXPECT_FALSE(FileExists(device_.Path("VLVER.OUT")));
     Click(1009);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_FALSE(FileExists(device_.Path("VLVER.OUT")));
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/link_support/device_processes.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -16,18 +17,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-struct BridgeRun {
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-    milliseconds elapsed{0};
-};
-
 class BridgeTest : public testing::Test {
   protected:
-    // The bridge's boxes go to standard error, where the test reads them, even when this
-    // machine has a display.
-    void SetUp() override { unsetenv("DISPLAY"); }
-
     void LayOut(const std::string& prefix) {
         ProcessResult r =
             RunProcess({NX_DEVICE_TOOL_PATH, "init", device_.root(), "--prefix", prefix}, device_,
@@ -35,9 +26,10 @@ class BridgeTest : public testing::Test {
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
 
-    // Starts the installed stand-in and waits until the device lists it.
+    // Starts the installed stand-in and waits until the device lists it. Returns its pid; it runs
+    // until the test ends.
     pid_t StartMeasProgram(const std::string& relative) {
-        pid_t pid = StartProcess({device_.Path(relative)}, device_);
+        const pid_t pid = started_.emplace_back(std::vector{device_.Path(relative)}, device_).pid();
         bool listed = WaitUntil(
             [&] {
                 ProcessResult ps = RunProcess({NX_DEVICE_TOOL_PATH, "ps"}, device_);
@@ -48,28 +40,18 @@ class BridgeTest : public testing::Test {
         return pid;
     }
 
-    // Runs the bridge to its end. A measurement program it launches inherits its outputs and
-    // outlives it, so the run ends when the bridge's process does, not when its outputs close.
-    BridgeRun RunBridge(const std::vector<std::string>& args,
-                        const std::vector<std::string>& env = {}) {
+    // Runs the bridge to its end. Its boxes go to standard error, where the test reads them.
+    ProcessResult RunBridge(const std::vector<std::string>& args,
+                            const std::vector<std::string>& env = {}) {
         std::vector<std::string> argv{NX_BRIDGE_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        const std::string log = device_.root() + ".bridge.log";
-        auto start = std::chrono::steady_clock::now();
-        pid_t pid = StartProcess(argv, device_, env, log);
-        std::optional<int> code = WaitProcess(pid, std::chrono::seconds(20));
-        BridgeRun run;
-        run.elapsed =
-            std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
-        if (!code) KillProcess(pid);
-        EXPECT_TRUE(code.has_value()) << "the bridge did not end";
-        run.exitCode = code.value_or(-1);
-        run.output = ReadFileBytes(log);
-        std::remove(log.c_str());
+        ProcessResult run = RunProcess(argv, device_, std::chrono::seconds(20), env);
+        EXPECT_FALSE(run.timedOut) << "the bridge did not end";
         return run;
     }
 
     TempDevice device_;
+    std::vector<Child> started_;
 };
 
 TEST_F(BridgeTest, StartsTheInstalledProgramWhenNoneRunsAndPausesOnce) {
@@ -77,9 +59,9 @@ TEST_F(BridgeTest, StartsTheInstalledProgramWhenNoneRunsAndPausesOnce) {
     const std::string image = device_.Path("FlashDisk/NEDIX/NX.EXE");
     ASSERT_TRUE(ProcessesRunning(image).empty());
 
-    BridgeRun run = RunBridge({"-Gha0", "\\FlashDisk\\"});
+    ProcessResult run = RunBridge({"-Gha0", "\\FlashDisk\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(ProcessesRunning(image).size(), 1u);
     EXPECT_GE(run.elapsed, milliseconds(1500));
     EXPECT_LT(run.elapsed, milliseconds(3000));
@@ -90,18 +72,18 @@ TEST_F(BridgeTest, FindsTheRunningProgramStartsNoneAndPausesOnce) {
     const std::string image = device_.Path("FlashDisk/NEDIX/NX.EXE");
     pid_t running = StartMeasProgram("FlashDisk/NEDIX/NX.EXE");
 
-    BridgeRun run = RunBridge({"-Gha0", "\\FlashDisk\\"});
+    ProcessResult run = RunBridge({"-Gha0", "\\FlashDisk\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(ProcessesRunning(image), std::vector<pid_t>{running});
     EXPECT_GE(run.elapsed, milliseconds(1500));
     EXPECT_LT(run.elapsed, milliseconds(3000));
 }
 
 TEST_F(BridgeTest, WithoutAnInstalledProgramShowsOneLineAndEndsWithoutPausing) {
-    BridgeRun run = RunBridge({"-Gha0", "\\FlashDisk\\"});
+    ProcessResult run = RunBridge({"-Gha0", "\\FlashDisk\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "nxbridge: Nedix meas system error!\n");
+    EXPECT_EQ(run.out + run.err, "nxbridge: Nedix meas system error!\n");
     EXPECT_LT(run.elapsed, milliseconds(1500));
 }
 
@@ -109,9 +91,9 @@ TEST_F(BridgeTest, UnmatchedSwitchSetsUpTheLinkAndEndsWithoutAWord) {
     LayOut("\\FlashDisk\\");
     pid_t running = StartMeasProgram("FlashDisk/NEDIX/NX.EXE");
 
-    BridgeRun run = RunBridge({"-nor1", "\\Flash\\"});
+    ProcessResult run = RunBridge({"-nor1", "\\Flash\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out + run.err, "");
     EXPECT_GE(run.elapsed, milliseconds(1500));
     EXPECT_EQ(ProcessesRunning(device_.Path("FlashDisk/NEDIX/NX.EXE")),
               std::vector<pid_t>{running});
@@ -119,9 +101,9 @@ TEST_F(BridgeTest, UnmatchedSwitchSetsUpTheLinkAndEndsWithoutAWord) {
 
 TEST_F(BridgeTest, PrefixClimbingOutOfTheRootStaysInsideIt) {
     LayOut("\\");
-    BridgeRun run = RunBridge({"-nor1", "\\..\\..\\"});
+    ProcessResult run = RunBridge({"-nor1", "\\..\\..\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(ProcessesRunning(device_.Path("NEDIX/NX.EXE")).size(), 1u);
 }
 
@@ -129,9 +111,9 @@ TEST_F(BridgeTest, PrefixOutsideTheBasicPlaneReachesItsFolder) {
     // "\Flash😀\": the character takes positions 13 and 14, the closing backslash 15.
     const std::string folder = "Flash\xF0\x9F\x98\x80";
     LayOut("\\" + folder + "\\");
-    BridgeRun run = RunBridge({"-nor1", "\\" + folder + "\\"});
+    ProcessResult run = RunBridge({"-nor1", "\\" + folder + "\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(ProcessesRunning(device_.Path(folder + "/NEDIX/NX.EXE")).size(), 1u);
 }
 
@@ -157,10 +139,10 @@ class SetupFaultTest : public BridgeTest, public testing::WithParamInterface<Fau
 TEST_P(SetupFaultTest, ShowsItsOneLineAndEnds) {
     LayOut("\\FlashDisk\\");
     StartMeasProgram("FlashDisk/NEDIX/NX.EXE");
-    BridgeRun run =
+    ProcessResult run =
         RunBridge({"-Nor0", "\\FlashDisk\\"}, {std::string("NX_FAULTS=") + GetParam().faults});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, GetParam().line);
+    EXPECT_EQ(run.out + run.err, GetParam().line);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, SetupFaultTest, testing::ValuesIn(kFaults),

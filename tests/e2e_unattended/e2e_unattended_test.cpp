@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -36,16 +37,11 @@ class UnattendedEndToEnd : public testing::Test {
         return RunProcess(args, device_, 10s);
     }
 
-    // The bridge launches the stand-in, which outlives it with the bridge's outputs: the run
-    // ends when the bridge's process does.
+    // Runs the bridge to its end; how long it took.
     std::chrono::milliseconds RunBridge(const std::string& mode) {
-        auto start = std::chrono::steady_clock::now();
-        pid_t pid = StartProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_);
-        std::optional<int> code = WaitProcess(pid, 20s);
-        if (!code) KillProcess(pid);
-        EXPECT_EQ(code, std::optional<int>(0));
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
+        ProcessResult run = RunProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_, 20s);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.elapsed;
     }
 
     // The fields of \VLMIS.OUT as vlout reads them (one per line), or vlout's complaint.

@@ -43,21 +43,21 @@ void RunBridgeKilledCase(std::mt19937_64& rng, Findings& findings) {
     const std::string resultPath = device.HostPath("VLMIS.OUT");
     const std::string previous = ResultFileBytes({u"old", u"old", u"old"});
     device.device().WriteFile("VLMIS.OUT", previous);
-    const pid_t standIn = device.StartStandIn();
+    nxtest::Child standIn = device.StartStandIn();
 
     int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     inotify_add_watch(inotify, device.device().root().c_str(), IN_CREATE);
     const auto delay = std::chrono::microseconds(std::uniform_int_distribution<long>(0, 3000)(rng));
     std::string where = " (killed " + std::to_string(delay.count()) + " us into the write)";
     {
-        Process bridge({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
+        nxtest::Child bridge({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
         if (WaitForTemporary(inotify, kRunBound)) {
             std::this_thread::sleep_for(delay);
             kill(bridge.pid(), SIGKILL);
         } else {
             findings.Add("the bridge wrote no temporary file within the bound");
         }
-        bridge.WaitFor(kRunBound);
+        bridge.Wait(kRunBound);
     }
     close(inotify);
     if (std::string problem = CheckWholeOrPrevious(ReadOrEmpty(resultPath), previous, 3);
@@ -66,8 +66,8 @@ void RunBridgeKilledCase(std::mt19937_64& rng, Findings& findings) {
 
     // The next run's write sweeps the dead writer's temporary.
     {
-        Process next({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
-        if (!next.WaitFor(kRunBound)) findings.Add("the next run did not end" + where);
+        nxtest::Child next({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
+        if (!next.Wait(kRunBound)) findings.Add("the next run did not end" + where);
     }
     if (std::string problem = CheckWholeOrPrevious(ReadOrEmpty(resultPath), "", 3);
         !problem.empty())
@@ -75,7 +75,7 @@ void RunBridgeKilledCase(std::mt19937_64& rng, Findings& findings) {
     for (const std::string& left : LeftTemporaries(device.device()))
         findings.Add("left after the next run: " + left + where);
     device.Stop();
-    nxtest::WaitProcess(standIn, milliseconds(2000));
+    standIn.Wait(milliseconds(2000));
 }
 
 TEST(BridgeKilled, DuringItsWriteLeavesTheOldFileOrAWholeNewOne) {
@@ -98,11 +98,11 @@ TEST(BridgeKilled, WriterKilledAtRandomNeverLeavesAHalfFile) {
             const auto killAt =
                 std::chrono::microseconds(std::uniform_int_distribution<long>(500, 40000)(rng));
             {
-                Process writer({FAULT_WRITER_PATH, "loop"}, device);
+                nxtest::Child writer({FAULT_WRITER_PATH, "loop"}, device);
                 std::this_thread::sleep_for(killAt);
                 writer.Kill();
                 if (writer.signal() != SIGKILL)
-                    findings.Add("the writer ended before it was killed: " + writer.CleanEnd());
+                    findings.Add("the writer ended before it was killed: " + CleanEnd(writer));
             }
             std::string where = " (killed after " + std::to_string(killAt.count()) + " us)";
             if (std::string problem = CheckWholeOrPrevious(ReadOrEmpty(path), previous, 3);

@@ -1,7 +1,5 @@
 #include "tests/faults/campaign.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The bridges of the campaign run headless, whatever display the tests were started under:
-// their message boxes go to standard error instead of waiting for a click, and their dialog
-// is clicked through "nxdevice click". Set before any thread starts a process.
-[[maybe_unused]] const bool kHeadless = unsetenv("DISPLAY") == 0;
-
 int EnvInt(const char* name, int fallback) {
     const char* value = std::getenv(name);
     if (!value || !*value) return fallback;
@@ -36,13 +29,6 @@ std::uint64_t CampaignSeed() {
     if (const char* value = std::getenv("NX_FAULT_SEED"); value && *value)
         return std::strtoull(value, nullptr, 0);
     return std::random_device{}();
-}
-
-std::string LogPath() {
-    std::string pattern = "/tmp/nxfault-log-XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd >= 0) close(fd);
-    return pattern;
 }
 
 }  // namespace
@@ -93,12 +79,6 @@ std::vector<std::string> RunCampaign(
     return failures;
 }
 
-bool ClickIsAvailable() {
-    nxtest::TempDevice scratch;
-    nxtest::ProcessResult help = nxtest::RunProcess({NXDEVICE_PATH, "--help"}, scratch);
-    return (help.out + help.err).find("click") != std::string::npos;
-}
-
 FaultDevice::FaultDevice(const std::string& scenario) {
     device_.WriteFile("scenario.ini", scenario);
     nxtest::ProcessResult init =
@@ -109,8 +89,8 @@ FaultDevice::FaultDevice(const std::string& scenario) {
     fs::remove(device_.Path("scenario.ini"));
 }
 
-pid_t FaultDevice::StartStandIn() {
-    return nxtest::StartProcess({device_.Path("FlashDisk/NEDIX/NX.EXE")}, device_);
+nxtest::Child FaultDevice::StartStandIn() {
+    return nxtest::Child({device_.Path("FlashDisk/NEDIX/NX.EXE")}, device_);
 }
 
 void FaultDevice::Stop() {
@@ -157,67 +137,19 @@ bool FaultDevice::HasWindow() const {
     return windows.exitCode == 0 && std::count(windows.out.begin(), windows.out.end(), '\n') > 1;
 }
 
-Process::Process(const std::vector<std::string>& argv, const nxtest::TempDevice& device,
-                 const std::vector<std::string>& extraEnv)
-    : log_(LogPath()), started_(Clock::now()) {
-    pid_ = nxtest::StartProcess(argv, device, extraEnv, log_);
-}
-
-Process::~Process() {
-    if (!ended_flag_) Kill();
-    std::error_code ignored;
-    fs::remove(log_, ignored);
-}
-
-bool Process::Ended() {
-    if (ended_flag_) return true;
-    int status = 0;
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r != pid_) return false;
-    ended_ = Clock::now();
-    ended_flag_ = true;
-    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) signal_ = WTERMSIG(status);
-    return true;
-}
-
-bool Process::WaitFor(milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (!Ended()) {
-        if (Clock::now() >= end) return false;
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    return true;
-}
-
-void Process::Kill() {
-    if (ended_flag_) return;
-    kill(pid_, SIGKILL);
-    while (!Ended()) std::this_thread::sleep_for(milliseconds(1));
-}
-
-milliseconds Process::Elapsed() const {
-    return std::chrono::duration_cast<milliseconds>((ended_flag_ ? ended_ : Clock::now()) -
-                                                    started_);
-}
-
-std::string Process::Output() const {
-    return ReadOrEmpty(log_);
-}
-
-std::string Process::CleanEnd() const {
-    if (!ended_flag_) return "still running";
-    std::string output = Output();
+std::string CleanEnd(nxtest::Child& program) {
+    if (!program.Ended()) return "still running";
+    const std::string errors = program.Errors();
     for (const char* report : {"Sanitizer", "runtime error:"}) {
-        std::size_t at = output.find(report);
+        std::size_t at = errors.find(report);
         if (at != std::string::npos) {
-            std::size_t from = output.rfind('\n', at);
+            std::size_t from = errors.rfind('\n', at);
             from = from == std::string::npos ? 0 : from + 1;
-            return "sanitizer report: " + output.substr(from, output.find('\n', at) - from);
+            return "sanitizer report: " + errors.substr(from, errors.find('\n', at) - from);
         }
     }
-    if (signal_ != 0) return "ended by signal " + std::to_string(signal_);
-    if (exitCode_ != 0) return "exit code " + std::to_string(exitCode_);
+    if (program.signal() != 0) return "ended by signal " + std::to_string(program.signal());
+    if (program.exitCode() != 0) return "exit code " + std::to_string(program.exitCode());
     return "";
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The fault campaign's support: cases run in parallel, each on a device of its own laid out
-// with the measurement program's stand-in; processes whose whole end status is kept; and the
-// check that a result file is always either the previous whole file or a new whole one.
+// with the measurement program's stand-in; the check that a run ended cleanly; and the check
+// that a result file is always either the previous whole file or a new whole one.
 
 #include <sys/types.h>
 
@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxfault {
@@ -48,13 +49,9 @@ class Findings {
 // generator seeded with the campaign's seed plus i: NX_FAULT_SEED replays a campaign. Returns
 // every finding as "case I: ..." with the seed named, ready for the test's failure message.
 // Prints the median and the longest of the run times the cases noted.
-// Prints the median and the longest of the run times the cases noted.
 std::vector<std::string> RunCampaign(
     const std::string& name, int cases,
     const std::function<void(int, std::mt19937_64&, Findings&)>& body);
-
-// True when "nxdevice click" exists.
-bool ClickIsAvailable();
 
 // A device laid out by "nxdevice init" with the stand-in under \FlashDisk\ and the scenario.
 class FaultDevice {
@@ -65,7 +62,7 @@ class FaultDevice {
     std::string HostPath(const std::string& rootFile) const { return device_.Path(rootFile); }
 
     // Starts the stand-in as the field software finds it: already running.
-    pid_t StartStandIn();
+    nxtest::Child StartStandIn();
 
     // Ends every process of the device and sweeps its runtime folder ("nxdevice stop").
     void Stop();
@@ -83,39 +80,9 @@ class FaultDevice {
     nxtest::TempDevice device_;
 };
 
-// A program started on a device, its outputs in a log; the end status is kept whole.
-class Process {
-  public:
-    Process(const std::vector<std::string>& argv, const nxtest::TempDevice& device,
-            const std::vector<std::string>& extraEnv = {});
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    pid_t pid() const { return pid_; }
-    // True once the process has ended (reaped here).
-    bool Ended();
-    // Waits up to timeout for the end; true when it ended.
-    bool WaitFor(milliseconds timeout);
-    void Kill();
-
-    Clock::time_point started() const { return started_; }
-    milliseconds Elapsed() const;               // until the end, or until now
-    int exitCode() const { return exitCode_; }  // -1 unless it exited
-    int signal() const { return signal_; }      // 0 unless a signal ended it
-    std::string Output() const;
-
-    // "" when the process ended by itself with exit code 0 and no sanitizer report;
-    // otherwise what was wrong.
-    std::string CleanEnd() const;
-
-  private:
-    pid_t pid_ = -1;
-    std::string log_;
-    Clock::time_point started_, ended_;
-    bool ended_flag_ = false;
-    int exitCode_ = -1, signal_ = 0;
-};
+// "" when the program ended by itself with exit code 0 and no sanitizer report; otherwise
+// what was wrong.
+std::string CleanEnd(nxtest::Child& program);
 
 // The bytes of a whole result file for the fields: what the writers write on their first write.
 std::string ResultFileBytes(const std::vector<std::u16string>& fields);

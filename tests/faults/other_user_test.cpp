@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -95,7 +94,7 @@ TEST(OtherUser, CanNeitherReadTheSectionNorPostToTheQueues) {
     FaultDevice device(kScenario);
     // The device root itself is open to everyone: only the runtime folder keeps others out.
     chmod(device.device().root().c_str(), 0755);
-    const pid_t standIn = device.StartStandIn();
+    nxtest::Child standIn = device.StartStandIn();
     std::uint32_t thread = 0;
     ASSERT_TRUE(nxtest::WaitUntil(
         [&] {
@@ -139,7 +138,7 @@ TEST(OtherUser, CanNeitherReadTheSectionNorPostToTheQueues) {
     EXPECT_EQ(log.find("NXSETEDMMODE 99", first + 1), std::string::npos) << log;
 
     device.Stop();
-    nxtest::WaitProcess(standIn, milliseconds(2000));
+    standIn.Wait(milliseconds(2000));
     if (!otherReport.runtime.empty()) {
         std::error_code ignored;
         fs::remove_all(otherReport.runtime, ignored);
@@ -155,8 +154,8 @@ TEST(OtherUser, ItsProgramIsNeverTakenListedOrStoppedAsTheDevicesOwn) {
     chmod(device.device().root().c_str(), 0755);
     // Another user's copy of the measurement program, started with the same device root.
     HostCopy copy(device.HostPath("FlashDisk/NEDIX/NX.EXE"), "NX.EXE");
-    const pid_t impostor = nxtest::StartProcess(AsUser(kNobody, {copy.path()}), device.device());
-    const std::string started = "/proc/" + std::to_string(impostor) + "/exe";
+    nxtest::Child impostor(AsUser(kNobody, {copy.path()}), device.device());
+    const std::string started = "/proc/" + std::to_string(impostor.pid()) + "/exe";
     std::error_code ec;
     ASSERT_TRUE(nxtest::WaitUntil(
         [&] { return fs::read_symlink(started, ec).filename() == "NX.EXE"; }, milliseconds(5000)));
@@ -168,13 +167,12 @@ TEST(OtherUser, ItsProgramIsNeverTakenListedOrStoppedAsTheDevicesOwn) {
     // reached that one (the other user's cannot write the log in the root folder).
     const std::vector<pid_t> listed = device.MeasProgramIds();
     ASSERT_EQ(listed.size(), 1u);
-    EXPECT_NE(listed.front(), impostor);
+    EXPECT_NE(listed.front(), impostor.pid());
     EXPECT_NE(ReadOrEmpty(device.HostPath("NXSIM.LOG")).find("NXCONFPARAMETER"), std::string::npos);
 
     device.Stop();
-    int status = 0;
-    EXPECT_EQ(waitpid(impostor, &status, WNOHANG), 0) << "stop ended another user's program";
-    nxtest::KillProcess(impostor);
+    EXPECT_FALSE(impostor.Ended()) << "stop ended another user's program";
+    impostor.Kill();
     // What the other user's program made: its runtime folder for the same root.
     const fs::path own = win::RuntimeDirectoryForRoot(device.device().root());
     const fs::path theirs = "/dev/shm/nxdevice-" + std::to_string(kNobody);

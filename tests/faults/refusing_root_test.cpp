@@ -107,12 +107,11 @@ TEST_P(RefusingRoot, NoRunTakesTheFailureForSuccessAndThePreviousFileStaysWhole)
         GTEST_SKIP() << "running as root without the right to bind-mount: no read-only root";
     const bool interactive = std::string_view(c.commandLine) == "-Nor0";
     const bool version = std::string_view(c.commandLine) == "-Ver0";
-    if (interactive && !ClickIsAvailable()) GTEST_SKIP() << "nxdevice has no click command yet";
 
     FaultDevice device(kScenario);
     const std::string resultPath = device.HostPath(c.resultFile);
     std::string previous;
-    std::optional<Process> holder;
+    std::optional<nxtest::Child> holder;
     if (c.refusal == Refusal::FolderInTheWay) {
         fs::create_directory(resultPath);
     } else {
@@ -127,9 +126,10 @@ TEST_P(RefusingRoot, NoRunTakesTheFailureForSuccessAndThePreviousFileStaysWhole)
             << "the holder did not open the file";
     }
     if (c.refusal == Refusal::ReadOnlyRoot && !asRoot) chmod(device.device().root().c_str(), 0555);
-    const pid_t standIn = device.StartStandIn();
+    nxtest::Child standIn = device.StartStandIn();
 
-    Process bridge(BridgeCommand(c, bindReadOnly), device.device(), FaultEnvironment(c.refusal));
+    nxtest::Child bridge(BridgeCommand(c, bindReadOnly), device.device(),
+                         FaultEnvironment(c.refusal));
     if (interactive) {
         ASSERT_TRUE(
             nxtest::WaitUntil([&] { return device.HasWindow() || bridge.Ended(); }, kRunBound));
@@ -144,12 +144,12 @@ TEST_P(RefusingRoot, NoRunTakesTheFailureForSuccessAndThePreviousFileStaysWhole)
         EXPECT_FALSE(bridge.Ended()) << "the version query closed although it wrote nothing";
         EXPECT_TRUE(device.Click(1009)) << "Annulla";
     }
-    const bool ended = bridge.WaitFor(kRunBound);
+    const bool ended = bridge.Wait(kRunBound).has_value();
     EXPECT_TRUE(ended) << "the bridge did not end within " << kRunBound.count() << " ms";
     if (!ended) bridge.Kill();
-    EXPECT_EQ(bridge.CleanEnd(), "");
+    EXPECT_EQ(CleanEnd(bridge), "");
     // Without a display the one message box is one line on standard error.
-    EXPECT_EQ(bridge.Output(), interactive ? "nxbridge: Fail to write result file!\n" : "")
+    EXPECT_EQ(bridge.Errors(), interactive ? "nxbridge: Fail to write result file!\n" : "")
         << "only \"Conferma\" tells of a failed write";
 
     chmod(device.device().root().c_str(), 0700);
@@ -162,7 +162,7 @@ TEST_P(RefusingRoot, NoRunTakesTheFailureForSuccessAndThePreviousFileStaysWhole)
     // A writer that failed cleans up after itself, and a killed holder leaves nothing either.
     EXPECT_EQ(LeftTemporaries(device.device()), std::vector<std::string>{});
     device.Stop();
-    nxtest::WaitProcess(standIn, milliseconds(2000));
+    standIn.Wait(milliseconds(2000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, RefusingRoot, testing::ValuesIn(kCases),

@@ -3,6 +3,7 @@
 // every leak in the suite pass unnoticed.
 #include <gtest/gtest.h>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace {

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "tests/faults/campaign.h"
 
@@ -19,14 +20,14 @@ TEST(SharedDevice, BridgesStartedTogetherStartOneMeasurementProgram) {
     std::vector<std::string> failures =
         RunCampaign("bridges started together", 6, [](int, std::mt19937_64&, Findings& findings) {
             FaultDevice device("[record]\nhz_angle = 1\n");
-            std::vector<std::unique_ptr<Process>> bridges;
+            std::vector<nxtest::Child> bridges;
             for (int i = 0; i < 4; ++i)
-                bridges.push_back(std::make_unique<Process>(
+                bridges.emplace_back(
                     std::vector<std::string>{NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"},
-                    device.device()));
+                    device.device());
             for (auto& bridge : bridges) {
-                if (!bridge->WaitFor(kRunBound)) findings.Add("a bridge did not end");
-                if (std::string end = bridge->CleanEnd(); !end.empty()) findings.Add(end);
+                if (!bridge.Wait(kRunBound)) findings.Add("a bridge did not end");
+                if (std::string end = CleanEnd(bridge); !end.empty()) findings.Add(end);
             }
             if (std::size_t running = device.MeasProgramIds().size(); running != 1)
                 findings.Add(std::to_string(running) + " measurement programs run");

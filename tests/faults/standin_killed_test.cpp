@@ -52,7 +52,7 @@ std::vector<std::u16string> PreviousFields(std::size_t count) {
 
 // Drives one run of the mode as a user or the field software would, killing the stand-in at
 // killAt. Returns the bridge's process once it has ended, or records why it did not.
-void DriveRun(const Mode& mode, FaultDevice& device, Process& bridge, pid_t standIn,
+void DriveRun(const Mode& mode, FaultDevice& device, nxtest::Child& bridge, nxtest::Child& standIn,
               milliseconds killAt, Findings& findings) {
     const bool interactive = mode.kind == Kind::Interactive;
     const bool version = mode.kind == Kind::Version;
@@ -64,7 +64,7 @@ void DriveRun(const Mode& mode, FaultDevice& device, Process& bridge, pid_t stan
     while (!bridge.Ended()) {
         const milliseconds now = bridge.Elapsed();
         if (!standInKilled && now >= killAt) {
-            kill(standIn, SIGKILL);
+            standIn.Kill();
             standInKilled = true;
         }
         // "-Nor": "Misura" once the window is there, "Conferma" 1.2 s later.
@@ -93,7 +93,7 @@ void DriveRun(const Mode& mode, FaultDevice& device, Process& bridge, pid_t stan
         }
         std::this_thread::sleep_for(milliseconds(20));
     }
-    if (!standInKilled) kill(standIn, SIGKILL);
+    if (!standInKilled) standIn.Kill();
 }
 
 void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& findings) {
@@ -102,18 +102,18 @@ void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& find
     const std::string previous = ResultFileBytes(PreviousFields(mode.fieldCount));
     device.device().WriteFile(mode.resultFile, previous);
 
-    const pid_t standIn = device.StartStandIn();
+    nxtest::Child standIn = device.StartStandIn();
     const milliseconds killAt(std::uniform_int_distribution<long>(0, mode.killWindow.count())(rng));
     std::string where = " (stand-in killed at " + std::to_string(killAt.count()) + " ms)";
     {
         FileWatcher watcher(resultPath, previous, mode.fieldCount);
-        Process bridge({NXBRIDGE_PATH, mode.commandLine, "\\FlashDisk\\"}, device.device());
+        nxtest::Child bridge({NXBRIDGE_PATH, mode.commandLine, "\\FlashDisk\\"}, device.device());
         DriveRun(mode, device, bridge, standIn, killAt, findings);
         findings.NoteRunTime(bridge.Elapsed());
-        if (std::string end = bridge.CleanEnd(); !end.empty()) findings.Add(end + where);
+        if (std::string end = CleanEnd(bridge); !end.empty()) findings.Add(end + where);
         if (std::string seen = watcher.Finish(); !seen.empty()) findings.Add(seen + where);
     }
-    nxtest::WaitProcess(standIn, milliseconds(2000));
+    standIn.Wait(milliseconds(2000));
     if (std::string problem =
             CheckWholeOrPrevious(ReadOrEmpty(resultPath), previous, mode.fieldCount);
         !problem.empty())
@@ -122,11 +122,11 @@ void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& find
     // Nothing the dead program left behind breaks the next run.
     device.Stop();
     std::filesystem::remove(device.HostPath("VLMIS.OUT"));
-    const pid_t restarted = device.StartStandIn();
-    Process next({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
-    if (!next.WaitFor(kRunBound))
+    nxtest::Child restarted = device.StartStandIn();
+    nxtest::Child next({NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"}, device.device());
+    if (!next.Wait(kRunBound))
         findings.Add("the next -Gha run did not end" + where);
-    else if (std::string end = next.CleanEnd(); !end.empty())
+    else if (std::string end = CleanEnd(next); !end.empty())
         findings.Add("next run: " + end);
     std::string written = ReadOrEmpty(device.HostPath("VLMIS.OUT"));
     if (written.empty())
@@ -134,7 +134,7 @@ void RunStandInKilledCase(const Mode& mode, std::mt19937_64& rng, Findings& find
     else if (std::string problem = CheckWholeOrPrevious(written, "", 3); !problem.empty())
         findings.Add("the next -Gha run: " + problem + where);
     device.Stop();
-    nxtest::WaitProcess(restarted, milliseconds(2000));
+    restarted.Wait(milliseconds(2000));
 }
 
 // Names the case in test listings.
@@ -146,8 +146,6 @@ class StandInKilled : public testing::TestWithParam<Mode> {};
 
 TEST_P(StandInKilled, BridgeEndsInBoundWithoutCrashAndResultFileStaysWhole) {
     const Mode mode = GetParam();
-    if (mode.kind == Kind::Interactive && !ClickIsAvailable())
-        GTEST_SKIP() << "nxdevice has no click command yet";
     std::vector<std::string> failures =
         RunCampaign(std::string("stand-in killed during ") + mode.name, CampaignRounds(),
                     [&](int, std::mt19937_64& rng, Findings& findings) {

@@ -2,7 +2,7 @@
 // one text once, and leaves nothing held.
 #include <optional>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/message.h"
 #include "platform/section.h"
 #include "platform/unicode.h"

@@ -17,6 +17,7 @@
 #include "platform/renderer.h"
 #include "platform/toolhelp.h"
 #include "tests/link_support/device_processes.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -46,6 +47,8 @@ class LinkTest : public testing::Test {
         win::SetMessageBoxObserver(nullptr);
         win::fault::Reset();
         DisconnectMeasSystem();
+        started_.clear();
+        // And what the link itself started.
         KillProcessesRunningFrom(root_);
         // The next test of this program finds the device empty again.
         std::error_code ec;
@@ -74,10 +77,11 @@ class LinkTest : public testing::Test {
         return host;
     }
 
-    // Installs and starts the peer, and waits until the device lists it. Returns its pid.
+    // Installs and starts the peer, and waits until the device lists it. Returns its pid; it
+    // runs until the test ends.
     pid_t Start(const std::string& relative) {
-        std::string host = Install(relative);
-        pid_t pid = StartOnThisDevice({host});
+        const pid_t pid =
+            started_.emplace_back(std::vector{Install(relative)}, *CurrentDevice()).pid();
         EXPECT_TRUE(WaitUntil([&] { return DeviceLists(pid); }, std::chrono::seconds(5)))
             << relative << " never appeared in the process list";
         return pid;
@@ -114,6 +118,7 @@ class LinkTest : public testing::Test {
     CWinApp app_{u"nxbridge"};
     std::string root_;
     std::vector<ShownBox> boxes_;
+    std::vector<Child> started_;
 };
 
 }  // namespace nxtest

@@ -2,8 +2,8 @@
 #include <array>
 #include <thread>
 
-#include "link/meas_record.h"
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
@@ -66,8 +66,8 @@ TEST_F(RecordTest, AbandonedMutexKeepsTheOldCopyAndTheNextReadCopies) {
     Fill(100);
 
     // The measurement program ends while it holds the mutex.
-    pid_t holder = StartOnThisDevice({MeasPeerPath(), "abandon"});
-    ASSERT_EQ(WaitProcess(holder, std::chrono::seconds(10)), 0);
+    Child holder({MeasPeerPath(), "abandon"}, *CurrentDevice());
+    ASSERT_EQ(holder.Wait(), 0);
 
     ReadMeasRecord(copy.bytes.data());
     EXPECT_EQ(copy.bytes, old.bytes);

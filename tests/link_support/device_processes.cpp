@@ -1,18 +1,13 @@
 #include "tests/link_support/device_processes.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <stdexcept>
 #include <thread>
-
-extern char** environ;
 
 namespace nxtest {
 namespace fs = std::filesystem;
@@ -45,23 +40,6 @@ std::vector<pid_t> ProcessesRunning(const std::string& hostPath) {
 std::vector<pid_t> ProcessesRunningFrom(const std::string& hostFolder) {
     const std::string prefix = fs::weakly_canonical(hostFolder).string() + "/";
     return ProcessesWhose([&](const std::string& exe) { return exe.rfind(prefix, 0) == 0; });
-}
-
-pid_t StartOnThisDevice(const std::vector<std::string>& argv) {
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& a : args) argp.push_back(a.data());
-    argp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + argv.at(0));
-    return pid;
 }
 
 void KillProcessesRunningFrom(const std::string& hostFolder) {

@@ -18,10 +18,6 @@ std::vector<pid_t> ProcessesRunningFrom(const std::string& hostFolder);
 // Ends every process running from hostFolder and waits (up to 5 s) until none is left.
 void KillProcessesRunningFrom(const std::string& hostFolder);
 
-// Starts a program (argv[0] its host path) on the device this process uses: it inherits this
-// process's environment, DEVICE_ROOT included; its outputs go to /dev/null. Returns the pid.
-pid_t StartOnThisDevice(const std::vector<std::string>& argv);
-
 // The host path of the measurement peer program built for the tests.
 inline std::string MeasPeerPath() {
     return NX_MEAS_PEER_PATH;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/cstring.h"
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "output/angle_format.h"
 #include "output/result_file.h"
 #include "tests/output/result_layout.h"

@@ -17,9 +17,7 @@
 namespace {
 
 using namespace win;
-using nxtest::Device;
-using nxtest::Peer;
-using nxtest::RunPeer;
+using namespace nxtest;
 using namespace std::literals;
 
 HANDLE OpenForWriting(std::u16string_view path) {
@@ -94,18 +92,19 @@ TEST(DeviceFile, ASecondOpenFailsWhileOneIsOpenInAnyProcess) {
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     EXPECT_EQ(OpenForWriting(u"\\vlver.out"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(RunPeer({"file", "\\VLVER.OUT", "theirs"}).out,
+    EXPECT_EQ(RunProcess(PeerCommand({"file", "\\VLVER.OUT", "theirs"}), Device()).out,
               "error " + std::to_string(ERROR_SHARING_VIOLATION) + "\n");
     ASSERT_TRUE(WriteText(f, "mine"));
     EXPECT_TRUE(CloseHandle(f));
-    EXPECT_EQ(RunPeer({"file", "\\VLVER.OUT", "theirs"}).out, "committed\n");
+    EXPECT_EQ(RunProcess(PeerCommand({"file", "\\VLVER.OUT", "theirs"}), Device()).out,
+              "committed\n");
     EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLVER.OUT")), "theirs");
 }
 
 TEST(DeviceFile, AKilledWriterLeavesTheOldFileAndNoTemporary) {
     Device().WriteFile("out/R.OUT", "old");
     {
-        Peer writer({"file", "\\OUT\\R.OUT", "half-written", "hang"});
+        Child writer(PeerCommand({"file", "\\OUT\\R.OUT", "half-written", "hang"}), Device());
         ASSERT_EQ(writer.Line(0), "writing");
     }
     EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("out/R.OUT")), "old");
@@ -133,7 +132,7 @@ TEST(DeviceFile, ALinkPlantedWhereTheTemporaryGoesIsNeverFollowed) {
                                          "--clear-groups", "--"});
     int failed = 0;
     {
-        Peer attacker({planter.begin() + 1, planter.end()}, Device(), planter.front());
+        Child attacker(planter, Device());
         ASSERT_EQ(attacker.Line(0), "planting");
         for (int i = 0; i < 200; ++i) {
             HANDLE f = OpenForWriting(u"\\VLMIS.OUT");
@@ -196,7 +195,9 @@ TEST(DeviceFile, OpenFailuresNameTheirCause) {
 }
 
 TEST(Section, ASecondOpenerSeesTheBytesAndAReopenNeverClearsThem) {
-    ASSERT_EQ(RunPeer({"section-write", "NXMAP", "120", "written-by-peer"}).out, "written\n");
+    ASSERT_EQ(
+        RunProcess(PeerCommand({"section-write", "NXMAP", "120", "written-by-peer"}), Device()).out,
+        "written\n");
     HANDLE s = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"NXMAP");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -205,7 +206,8 @@ TEST(Section, ASecondOpenerSeesTheBytesAndAReopenNeverClearsThem) {
     EXPECT_EQ(std::string(view, 15), "written-by-peer");
     EXPECT_EQ(view[119], 0);
     // A live view shows the other process's later writes, and a larger re-open grows it.
-    ASSERT_EQ(RunPeer({"section-write", "NXMAP", "4096", "again"}).out, "written\n");
+    ASSERT_EQ(RunProcess(PeerCommand({"section-write", "NXMAP", "4096", "again"}), Device()).out,
+              "written\n");
     EXPECT_EQ(std::string(view, 15), "againen-by-peer");
     HANDLE big =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, u"NXMAP");

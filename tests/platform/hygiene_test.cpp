@@ -167,8 +167,9 @@ TEST(Fault, TheNthCallOfAnOperationFailsAndOnlyThatOne) {
 }
 
 TEST(Fault, TheEnvironmentArmsFaultsInAnotherProcess) {
-    auto result = nxtest::RunPeer({"register", "A", "B", "C"}, nxtest::Device(),
-                                  {"NX_FAULTS=RegisterMessage:2,Bogus:1"});
+    auto result =
+        nxtest::RunProcess(nxtest::PeerCommand({"register", "A", "B", "C"}), nxtest::Device(),
+                           std::chrono::seconds(30), {"NX_FAULTS=RegisterMessage:2,Bogus:1"});
     EXPECT_EQ(result.out.substr(0, 2), "A ");
     EXPECT_NE(result.out.find("\nB 0\nC "), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("C 0"), std::string::npos) << result.out;

@@ -13,8 +13,7 @@
 namespace {
 
 using namespace win;
-using nxtest::Peer;
-using nxtest::RunPeer;
+using namespace nxtest;
 
 struct Holder {
     const char* verb;  // how the peer takes the mutex
@@ -29,7 +28,7 @@ class AbandonedMutex : public testing::TestWithParam<Holder> {};
 
 TEST_P(AbandonedMutex, IsReportedOnceAndThenWorksNormally) {
     const std::string name = std::string("ABANDON_") + GetParam().verb;
-    Peer holder({GetParam().verb, name});
+    Child holder(PeerCommand({GetParam().verb, name}), Device());
     ASSERT_EQ(holder.Line(0), "acquired");
     if (GetParam().kill) holder.Kill();
     holder.Wait();
@@ -41,7 +40,7 @@ TEST_P(AbandonedMutex, IsReportedOnceAndThenWorksNormally) {
     EXPECT_EQ(WaitForSingleObject(m, INFINITE), WAIT_OBJECT_0);
     EXPECT_TRUE(ReleaseMutex(m));
     // Another process finds it in order too.
-    EXPECT_EQ(RunPeer({"lock-and-die", name}).out, "acquired\n");
+    EXPECT_EQ(RunProcess(PeerCommand({"lock-and-die", name}), Device()).out, "acquired\n");
     CloseHandle(m);
 }
 
@@ -53,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Holders, AbandonedMutex,
                          });
 
 TEST(Mutex, TimedWaitsTimeOutWhileAnotherProcessHoldsIt) {
-    Peer holder({"lock-and-hold", "HELD"});
+    Child holder(PeerCommand({"lock-and-hold", "HELD"}), Device());
     ASSERT_EQ(holder.Line(0), "acquired");
     HANDLE m = CreateMutexW(nullptr, FALSE, u"HELD");
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -96,13 +95,14 @@ TEST(Mutex, RacingCreatorsShareOneMutexThatExcludesThemAll) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     const long long startAt = (now.tv_sec + 1) * 1'000'000'000LL + now.tv_nsec;
-    std::vector<std::unique_ptr<Peer>> peers;
+    std::vector<Child> peers;
     for (int i = 0; i < kPeers; ++i)
-        peers.push_back(std::make_unique<Peer>(std::vector<std::string>{
-            "count", "RACED", std::to_string(kRounds), std::to_string(startAt)}));
+        peers.emplace_back(
+            PeerCommand({"count", "RACED", std::to_string(kRounds), std::to_string(startAt)}),
+            Device());
     for (auto& peer : peers) {
-        EXPECT_EQ(peer->Line(0, std::chrono::seconds(30)), "counted");
-        EXPECT_EQ(peer->Wait(), 0);
+        EXPECT_EQ(peer.Line(0, std::chrono::seconds(30)), "counted");
+        EXPECT_EQ(peer.Wait(), 0);
     }
     HANDLE section =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"COUNTER");

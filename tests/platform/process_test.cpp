@@ -18,9 +18,7 @@
 namespace {
 
 using namespace win;
-using nxtest::Device;
-using nxtest::Peer;
-using nxtest::RunPeer;
+using namespace nxtest;
 
 std::vector<PROCESSENTRY32W> WalkProcesses() {
     std::vector<PROCESSENTRY32W> out;
@@ -106,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Names, ProgramCopy, testing::Values("NX.EXE", "nx.exe")
 // afterwards is still listed, one that ended before is not, and a walk started again from its
 // first entry sees the same list.
 TEST(Toolhelp, ListsOldestFirstAsTheyWereWhenTheSnapshotWasTaken) {
-    Peer older({"threads", "0"});
-    Peer newer({"threads", "0"});
+    Child older(PeerCommand({"threads", "0"}), Device());
+    Child newer(PeerCommand({"threads", "0"}), Device());
     ASSERT_EQ(older.Line(0), "ready");
     ASSERT_EQ(newer.Line(0), "ready");
     ASSERT_LT(older.pid(), newer.pid());
@@ -212,19 +210,20 @@ TEST(Device, TwoDevicesNeverSeeEachOther) {
     ASSERT_NE(RuntimeDirectoryForRoot(other.root()), RuntimeDirectory());
     const UINT here = RegisterWindowMessageW(u"HERE_FIRST");
     EXPECT_EQ(RegisterWindowMessageW(u"SHARED_NAME"), here + 1);
-    EXPECT_EQ(RunPeer({"register", "SHARED_NAME"}, other).out, "SHARED_NAME 49152\n");
+    EXPECT_EQ(RunProcess(PeerCommand({"register", "SHARED_NAME"}), other).out,
+              "SHARED_NAME 49152\n");
 
     HWND window = AddTopLevelWindow(u"Here");
     const std::string self = std::to_string(GetCurrentThreadId());
-    EXPECT_EQ(RunPeer({"post", self, "7", "1"}, other).out,
+    EXPECT_EQ(RunProcess(PeerCommand({"post", self, "7", "1"}), other).out,
               "0 " + std::to_string(ERROR_INVALID_THREAD_ID) + "\n");
     MSG m;
     EXPECT_FALSE(PeekMessageW(&m));
 
-    Peer there({"threads", "0"}, other);
+    Child there(PeerCommand({"threads", "0"}), other);
     ASSERT_EQ(there.Line(0), "ready");
     EXPECT_EQ(FindProcess(WalkProcesses(), static_cast<DWORD>(there.pid())), nullptr);
-    auto theirWalk = RunPeer({"walk"}, other).out;
+    auto theirWalk = RunProcess(PeerCommand({"walk"}), other).out;
     EXPECT_NE(theirWalk.find(std::to_string(there.pid()) + " "), std::string::npos);
     EXPECT_EQ(theirWalk.find(std::to_string(getpid()) + " "), std::string::npos);
     RemoveTopLevelWindow(window);

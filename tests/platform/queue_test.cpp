@@ -14,13 +14,12 @@
 namespace {
 
 using namespace win;
-using nxtest::Peer;
-using nxtest::RunPeer;
+using namespace nxtest;
 
 TEST(ThreadQueue, MessagesFromAnotherProcessArriveWholeAndInOrder) {
     ASSERT_GE(GetQueueDescriptor(), 0);
     const std::string self = std::to_string(GetCurrentThreadId());
-    EXPECT_EQ(RunPeer({"post", self, "1234", "500"}).out, "500 0\n");
+    EXPECT_EQ(RunProcess(PeerCommand({"post", self, "1234", "500"}), Device()).out, "500 0\n");
     for (WPARAM i = 0; i < 500; ++i) {
         MSG m;
         ASSERT_TRUE(GetMessageW(&m));
@@ -47,7 +46,7 @@ TEST(ThreadQueue, DescriptorPollsReadableExactlyWhileAMessageWaits) {
 }
 
 TEST(ThreadQueue, AFullQueueRefusesPostsWithoutBlockingAndHoldsThousands) {
-    Peer reader({"queue", "0", "hold"});
+    Child reader(PeerCommand({"queue", "0", "hold"}), Device());
     const std::string tid = reader.Line(0);
     ASSERT_FALSE(tid.empty());
     const auto thread = static_cast<DWORD>(std::stoul(tid));
@@ -59,7 +58,7 @@ TEST(ThreadQueue, AFullQueueRefusesPostsWithoutBlockingAndHoldsThousands) {
 }
 
 TEST(ThreadQueue, PostsToAGoneOrQueuelessThreadFail) {
-    Peer reader({"queue", "1"});
+    Child reader(PeerCommand({"queue", "1"}), Device());
     const std::string tid = reader.Line(0);
     ASSERT_FALSE(tid.empty());
     const auto thread = static_cast<DWORD>(std::stoul(tid));
@@ -110,7 +109,8 @@ TEST(ThreadQueue, APostReachesAQueueMadeAgainForTheSameThread) {
 }
 
 TEST(WindowTable, BroadcastReachesEveryTopLevelWindowWithItsOwnHandle) {
-    Peer first({"window", "First", "1"}), second({"window", "Second", "1"});
+    Child first(PeerCommand({"window", "First", "1"}), Device());
+    Child second(PeerCommand({"window", "Second", "1"}), Device());
     const std::string a = first.Line(0), b = second.Line(0);
     ASSERT_FALSE(a.empty());
     ASSERT_FALSE(b.empty());
@@ -135,7 +135,7 @@ TEST(WindowTable, BroadcastReachesEveryTopLevelWindowWithItsOwnHandle) {
 TEST(WindowTable, WindowsOfDeadOwnersAreSweptAndHandlesNeverReused) {
     HWND gone = 0;
     {
-        Peer owner({"window", "Doomed", "1"});
+        Child owner(PeerCommand({"window", "Doomed", "1"}), Device());
         const std::string line = owner.Line(0);
         ASSERT_FALSE(line.empty());
         gone = static_cast<HWND>(std::stoul(line));

@@ -13,8 +13,7 @@
 namespace {
 
 using namespace win;
-using nxtest::Peer;
-using nxtest::RunPeer;
+using namespace nxtest;
 
 // "NAME ID" lines into a map.
 std::map<std::string, UINT> ParseIds(const std::string& out) {
@@ -32,7 +31,10 @@ TEST(RegisteredMessage, SameIdsInEveryProcessWithoutRegardToCase) {
     ASSERT_GE(data, 0xC000u);
     ASSERT_GE(edm, 0xC000u);
     EXPECT_NE(data, edm);
-    auto ids = ParseIds(RunPeer({"register", "nxsetedmmode", "NXTILTOVER", "NxDataChange"}).out);
+    auto ids =
+        ParseIds(RunProcess(PeerCommand({"register", "nxsetedmmode", "NXTILTOVER", "NxDataChange"}),
+                            Device())
+                     .out);
     EXPECT_EQ(ids["nxsetedmmode"], edm);
     EXPECT_EQ(ids["NxDataChange"], data);
     EXPECT_EQ(RegisterWindowMessageW(u"nxtiltover"), ids["NXTILTOVER"]);
@@ -43,20 +45,19 @@ TEST(RegisteredMessage, SameIdsInEveryProcessWithoutRegardToCase) {
 TEST(RegisteredMessage, ManyProcessesRegisteringAtOnceGetOneIdPerName) {
     std::vector<std::string> names;
     for (int i = 0; i < 40; ++i) names.push_back("RACE" + std::to_string(i));
-    std::vector<std::unique_ptr<Peer>> peers;
+    std::vector<Child> peers;
     for (int p = 0; p < 4; ++p) {
         std::vector<std::string> args{"register"};
         // Each peer registers in its own order.
         for (std::size_t i = 0; i < names.size(); ++i)
             args.push_back(names[(i * (2 * p + 1) + p) % names.size()]);
-        peers.push_back(std::make_unique<Peer>(args));
+        peers.emplace_back(PeerCommand(args), Device());
     }
     std::map<std::string, UINT> agreed;
     std::set<UINT> distinct;
     for (auto& peer : peers) {
-        ASSERT_EQ(peer->Wait(), 0);
-        std::string out;
-        for (std::size_t i = 0; i < names.size(); ++i) out += peer->Line(i) + "\n";
+        ASSERT_EQ(peer.Wait(), 0);
+        const std::string out = peer.Output();
         for (const auto& [name, id] : ParseIds(out)) {
             EXPECT_NE(id, 0u);
             auto [it, fresh] = agreed.emplace(name, id);
@@ -75,7 +76,8 @@ TEST(RegisteredMessage, ALineCutShortByADeadWriterIsDropped) {
         std::ofstream table(RuntimeDirectory() + "/messages", std::ios::app);
         table << "C7";  // a writer died here
     }
-    auto ids = ParseIds(RunPeer({"register", "AFTER_CUT", "BEFORE_CUT"}).out);
+    auto ids =
+        ParseIds(RunProcess(PeerCommand({"register", "AFTER_CUT", "BEFORE_CUT"}), Device()).out);
     EXPECT_EQ(ids["BEFORE_CUT"], before);
     EXPECT_EQ(ids["AFTER_CUT"], before + 1);
     EXPECT_EQ(RegisterWindowMessageW(u"after_cut"), before + 1);

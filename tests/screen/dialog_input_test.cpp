@@ -130,7 +130,7 @@ class DialogInputTest : public testing::Test {
 
     // The messages the dialog gets while the user acts and a little after, each run of equal
     // ones written once.
-    static std::vector<Expected> Received(TestDialog& dialog, pid_t user) {
+    static std::vector<Expected> Received(TestDialog& dialog, Child& user) {
         std::vector<Expected> out;
         auto end = std::chrono::steady_clock::now() + 10s;
         std::optional<int> userEnded;
@@ -138,7 +138,7 @@ class DialogInputTest : public testing::Test {
             if (std::optional<MSG> msg = dialog.NextMessage(50ms)) {
                 const Expected e{msg->message, msg->wParam, msg->lParam};
                 if (out.empty() || !(out.back() == e)) out.push_back(e);
-            } else if (!userEnded && (userEnded = WaitProcess(user, 0ms))) {
+            } else if (!userEnded && (userEnded = user.Wait(0ms))) {
                 EXPECT_EQ(userEnded, std::optional<int>(0)) << "xdotool failed";
                 end = std::chrono::steady_clock::now() + 300ms;
             }
@@ -156,7 +156,7 @@ TEST_F(DialogInputTest, EachInputPostsItsMessages) {
         std::vector<std::string> args = c.action(dialog);
         args.insert(args.begin(), "/usr/bin/env");
         args.insert(args.begin() + 1, "xdotool");
-        pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
+        Child xdotool(args, ScreenDevice(), ScreenEnv());
         EXPECT_EQ(Received(dialog, xdotool), c.expected);
         // Esc is the dialog's to act on: the window is still there.
         EXPECT_EQ(FindWindowByTitle(kTestTitle, ScreenDevice(), 2s), dialog.window());

@@ -93,14 +93,14 @@ TEST_F(ModalRunTest, InputEndsTheRunAsTheDialogManagerDecides) {
         ASSERT_NE(dialog.window(), 0u);
         std::vector<std::string> args = c.action(dialog);
         args.insert(args.begin(), {"/usr/bin/env", "xdotool"});
-        pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
+        Child xdotool(args, ScreenDevice(), ScreenEnv());
         int result;
         {
             Watchdog watchdog(10s, c.name);
             result = win::RunModalLoop(dialog.hwnd());
         }
         EXPECT_EQ(result, c.result);
-        EXPECT_EQ(WaitProcess(xdotool, 5s), std::optional<int>(0));
+        EXPECT_EQ(xdotool.Wait(5s), std::optional<int>(0));
     }
 }
 
@@ -151,7 +151,7 @@ TEST_F(ModalRunTest, ADescriptorBeyondSelectsRangeIsWaitedOnAndInputStillArrives
     ASSERT_NE(dialog.window(), 0u);
     std::vector<std::string> args = dialog.ClickAt(dialog.ControlBox(kAlpha));
     args.insert(args.begin(), {"/usr/bin/env", "xdotool"});
-    pid_t xdotool = StartProcess(args, ScreenDevice(), ScreenEnv());
+    Child xdotool(args, ScreenDevice(), ScreenEnv());
     std::optional<win::MSG> clicked;
     auto end = std::chrono::steady_clock::now() + 5s;
     while (!clicked && std::chrono::steady_clock::now() < end) {
@@ -162,7 +162,7 @@ TEST_F(ModalRunTest, ADescriptorBeyondSelectsRangeIsWaitedOnAndInputStillArrives
     ASSERT_TRUE(clicked);
     EXPECT_EQ(clicked->message, win::BM_CLICK);
     EXPECT_EQ(clicked->wParam, static_cast<win::WPARAM>(kAlpha));
-    EXPECT_EQ(WaitProcess(xdotool, 5s), std::optional<int>(0));
+    EXPECT_EQ(xdotool.Wait(5s), std::optional<int>(0));
     close(high);
     close(pipeFds[1]);
     setrlimit(RLIMIT_NOFILE, &limit);

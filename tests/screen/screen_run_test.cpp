@@ -41,7 +41,7 @@ class ScreenRunTest : public testing::Test {
     void SetUp() override { NX_REQUIRE_SCREEN(); }
 
     void TearDown() override {
-        if (bridge_ > 0 && !WaitProcess(bridge_, 0ms)) KillProcess(bridge_);
+        bridge_.reset();
         RunProcess({NX_DEVICE_PATH, "stop"}, device_, 10s);
     }
 
@@ -57,15 +57,14 @@ class ScreenRunTest : public testing::Test {
     void StartBridge(const char* mode = "-Nor0", const char* faults = nullptr) {
         std::vector<std::string> env = ScreenEnv();
         if (faults) env.push_back(std::string("NX_FAULTS=") + faults);
-        bridge_ = StartProcess({NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_, env,
-                               device_.Path("bridge.log"));
+        bridge_.emplace(std::vector<std::string>{NX_BRIDGE_PATH, mode, "\\FlashDisk\\"}, device_,
+                        env);
     }
 
     // Waits for the window with this title to be up and to hold the keyboard.
     unsigned long AwaitWindow(const char* title) {
         const unsigned long w = FindWindowByTitle(title, device_, 15s);
-        EXPECT_NE(w, 0u) << "no window \"" << title << "\"; "
-                         << ReadFileBytes(device_.Path("bridge.log"));
+        EXPECT_NE(w, 0u) << "no window \"" << title << "\"; " << bridge_->Errors();
         if (w != 0) {
             EXPECT_TRUE(WaitUntil([&] { return HasFocus(w); }, 5s)) << "no keyboard";
         }
@@ -100,12 +99,6 @@ class ScreenRunTest : public testing::Test {
                 device_);
     }
 
-    std::optional<int> WaitBridge(std::chrono::milliseconds timeout) {
-        std::optional<int> code = WaitProcess(bridge_, timeout);
-        if (code) bridge_ = 0;
-        return code;
-    }
-
     // Waits until the distance field shows something other than what it showed before.
     bool AwaitDistance(unsigned long window, const std::vector<unsigned long>& before) {
         const Box d = Place(kDistance);
@@ -129,7 +122,7 @@ class ScreenRunTest : public testing::Test {
     }
 
     TempDevice device_;  // a device of each test's own
-    pid_t bridge_ = 0;
+    std::optional<Child> bridge_;
 };
 
 const std::string kExpected = ResultFileBytes(u" 49.9999\u00A7 0.0001\u00A725.431\u00A7");
@@ -150,7 +143,7 @@ TEST_F(ScreenRunTest, MisuraThenConfermaByMouseWritesTheMeasurement) {
     const Box d = Place(kDistance);
     EXPECT_EQ(DarkestChannel(GrabPixels(w, d.x + 3, d.y + 3, d.w - 6, d.h - 6)), 0x80u);
     Click(w, Place(kConferma));
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_EQ(ResultFile(), kExpected);
 }
 
@@ -164,7 +157,7 @@ TEST_F(ScreenRunTest, MisuraThenConfermaByKeyboardWritesTheMeasurement) {
     Xdotool({"key", "space"}, device_);
     ASSERT_TRUE(AwaitDistance(w, empty)) << "no distance shown";
     Xdotool({"key", "Tab", "Tab", "Tab", "space"}, device_);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_EQ(ResultFile(), kExpected);
 }
 
@@ -186,9 +179,9 @@ TEST_F(ScreenRunTest, ConfermaThatCannotWriteSaysSoAndCanBeTriedAgain) {
     EXPECT_EQ(FindWindowByTitle("nxbridge", device_, 300ms), 0u) << "a second box";
     EXPECT_EQ(EdmCommands(30), 0);
     EXPECT_TRUE(WaitUntil([&] { return HasFocus(w); }, 5s)) << "the dialog lost the keyboard";
-    EXPECT_FALSE(WaitBridge(300ms)) << "the run ended with the box";
+    EXPECT_FALSE(bridge_->Wait(300ms)) << "the run ended with the box";
     Xdotool({"key", "Return"}, device_);
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_EQ(ResultFile().size(), 100u);
     EXPECT_EQ(FindWindowByTitle("nxbridge", device_, 300ms), 0u) << "a second box";
 }
@@ -199,7 +192,7 @@ TEST_F(ScreenRunTest, AnnullaWritesNothing) {
     const unsigned long w = AwaitWindow(kTitle);
     ASSERT_NE(w, 0u);
     Click(w, Place(kAnnulla));
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
 }
 
@@ -256,10 +249,10 @@ TEST_P(KeyboardOnScreen, DoesWhatClickingDoes) {
     ASSERT_NE(w, 0u);
     Xdotool(c.keys, device_);
     if (c.ends) {
-        EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+        EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     } else {
         WaitUntil([&] { return EdmCommands(30) >= c.measures && EdmCommands(17) >= c.stops; }, 5s);
-        EXPECT_FALSE(WaitBridge(500ms)) << "the run ended";
+        EXPECT_FALSE(bridge_->Wait(500ms)) << "the run ended";
     }
     EXPECT_EQ(EdmCommands(30), c.measures);
     EXPECT_EQ(EdmCommands(17), c.stops);
@@ -283,14 +276,13 @@ TEST_P(FailedSetUpOnScreen, ShowsTheMessageBoxUntilOk) {
     StartBridge(GetParam());
     const unsigned long box = AwaitWindow("nxbridge");
     ASSERT_NE(box, 0u);
-    EXPECT_FALSE(WaitBridge(500ms)) << "the run ended with the box still up";
+    EXPECT_FALSE(bridge_->Wait(500ms)) << "the run ended with the box still up";
     const WindowGeometry g = GetWindowGeometry(box);
     Click(box, Box{0, g.height - 40, g.width, 40});
-    EXPECT_EQ(WaitBridge(10s), std::optional<int>(0));
+    EXPECT_EQ(bridge_->Wait(10s), std::optional<int>(0));
     EXPECT_EQ(FindWindowByTitle(kTitle, device_, 300ms), 0u) << "the dialog came up";
     EXPECT_FALSE(FileExists(device_.Path("VLMIS.OUT")));
-    EXPECT_EQ(ReadFileBytes(device_.Path("bridge.log")).find("Nedix meas system error!"),
-              std::string::npos)
+    EXPECT_EQ(bridge_->Errors().find("Nedix meas system error!"), std::string::npos)
         << "the box was not on the display";
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {

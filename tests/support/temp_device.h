@@ -1,13 +1,11 @@
 #pragma once
-// Test support: a temporary device and processes started on it.
+// Test support: a temporary device, and small helpers for reading it (programs are started on
+// it with tests/support/child.h).
 
-#include <sys/types.h>
+#include <time.h>
 
 #include <chrono>
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace nxtest {
 
@@ -42,32 +40,6 @@ void UseDevice(const TempDevice& device);
 // The device last passed to UseDevice (the test program's own device under the device test
 // main), or nullptr.
 const TempDevice* CurrentDevice();
-
-struct ProcessResult {
-    int exitCode = -1;  // -1 when killed by a signal or timed out
-    int signal = 0;     // the signal that ended it, or 0
-    bool timedOut = false;
-    std::string out, err;
-    std::chrono::milliseconds elapsed{0};
-};
-
-// Runs a program to its end with DEVICE_ROOT set to the device, capturing both outputs.
-// Killed (SIGKILL) after the timeout. Programs started here (and by StartProcess) inherit the
-// environment except DISPLAY, so they run headless unless extraEnv gives them a display.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const TempDevice& device,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(30),
-                         const std::vector<std::string>& extraEnv = {});
-
-// Starts a program in the background on the device; its outputs go to /dev/null unless
-// logFile is given. Returns the pid.
-pid_t StartProcess(const std::vector<std::string>& argv, const TempDevice& device,
-                   const std::vector<std::string>& extraEnv = {}, const std::string& logFile = "");
-
-// Waits for a background process; nullopt on timeout (the process is left running).
-std::optional<int> WaitProcess(pid_t pid, std::chrono::milliseconds timeout);
-
-// Sends SIGKILL and reaps.
-void KillProcess(pid_t pid);
 
 std::string ReadFileBytes(const std::string& hostPath);
 bool FileExists(const std::string& hostPath);

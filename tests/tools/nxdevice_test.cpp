@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/process.h"
 #include "platform/window_table.h"
 #include "tests/tools/sim_session.h"
@@ -95,9 +95,9 @@ TEST(NxdeviceTest, PsAndWindowsListTheDevice) {
     SimSession sim("");
     const win::HWND window = win::AddTopLevelWindow(u"Listed Window");
     ASSERT_TRUE(sim.Start());
-    const pid_t newer = StartProcess({"/bin/sleep", "30"}, ToolsDevice());
+    Child newer({"/bin/sleep", "30"}, ToolsDevice());
     ProcessResult ps = Nxdevice({"ps"}, ToolsDevice());
-    KillProcess(newer);
+    newer.Kill();
     ASSERT_EQ(ps.exitCode, 0) << ps.err;
     char row[64];
     std::snprintf(row, sizeof row, "%8d %8u  NX.EXE\n", sim.pid(),
@@ -138,17 +138,18 @@ TEST(NxdeviceTest, PostReachesEveryTopLevelWindow) {
 TEST(NxdeviceTest, StopEndsTheProcessesButNotItsCallerAndSweepsTheRuntimeFolder) {
     TempDevice device;
     ASSERT_EQ(Nxdevice({"init", device.root(), "--prefix", "\\"}, ToolsDevice()).exitCode, 0);
-    const pid_t sim = StartProcess({device.Path("NEDIX/NX.EXE")}, device);
+    Child sim({device.Path("NEDIX/NX.EXE")}, device);
     // A process that ignores SIGTERM (and so does its child) needs SIGKILL.
-    const pid_t stubborn = StartProcess({"/bin/sh", "-c", "trap '' TERM; sleep 30; :"}, device);
+    Child stubborn({"/bin/sh", "-c", "trap '' TERM; sleep 30; :"}, device);
     ASSERT_TRUE(WaitUntil(
         [&] { return Nxdevice({"ps"}, device).out.find("NX.EXE") != std::string::npos; }, 3s));
 
     ProcessResult r = Nxdevice({"stop"}, device);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(WaitProcess(sim, 1s), 0);        // ended by SIGTERM, cleanly
-    EXPECT_EQ(WaitProcess(stubborn, 1s), -1);  // ended by SIGKILL
-    EXPECT_NE(r.out.find("ended " + std::to_string(sim) + " NX.EXE\n"), std::string::npos) << r.out;
+    EXPECT_EQ(sim.Wait(1s), 0);        // ended by SIGTERM, cleanly
+    EXPECT_EQ(stubborn.Wait(1s), -1);  // ended by SIGKILL
+    EXPECT_NE(r.out.find("ended " + std::to_string(sim.pid()) + " NX.EXE\n"), std::string::npos)
+        << r.out;
     const std::size_t swept = r.out.find("swept ");
     ASSERT_NE(swept, std::string::npos) << r.out;
     const std::string runtime = r.out.substr(swept + 6, r.out.find('\n', swept) - swept - 6);
@@ -156,12 +157,12 @@ TEST(NxdeviceTest, StopEndsTheProcessesButNotItsCallerAndSweepsTheRuntimeFolder)
     EXPECT_FALSE(fs::exists(runtime));
 
     // Nor the processes that started it: here two shells of the device, one inside the other.
-    const pid_t sibling = StartProcess({device.Path("NEDIX/NX.EXE")}, device);
+    Child sibling({device.Path("NEDIX/NX.EXE")}, device);
     r = RunProcess({"/bin/sh", "-c", "/bin/sh -c '\"$0\" stop; echo inner' \"$0\"; echo outer",
                     ToolPath("nxdevice")},
                    device, 30s);
     EXPECT_TRUE(r.out.ends_with("inner\nouter\n")) << r.out << r.err;
-    EXPECT_EQ(WaitProcess(sibling, 1s), 0);
+    EXPECT_EQ(sibling.Wait(1s), 0);
 
     // The device of the host itself is never stopped wholesale.
     r = Nxdevice({"--root", "/", "stop"}, device);

@@ -1,7 +1,7 @@
 // Each fault key of the stand-in's scenario does what it says.
 #include <gtest/gtest.h>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "tests/tools/sim_session.h"
 

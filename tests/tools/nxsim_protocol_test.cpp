@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/window_table.h"
 #include "tests/tools/sim_session.h"
 

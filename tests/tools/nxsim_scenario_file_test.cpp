@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/section.h"
 #include "tests/tools/sim_session.h"
 
@@ -49,11 +49,10 @@ TEST(NxsimScenarioFileTest, MalformedFileExitsWithTwoAndTouchesNothing) {
 }
 
 TEST(NxsimScenarioFileTest, LogListsTheCommandsInOrderAndUnknownOnesGoToStderr) {
-    const std::string errFile = ToolsDevice().Path("nxsim.stderr");
     // An older line stays: the log is appended to.
     ToolsDevice().WriteFile("LOGS/nxsim.log", "EARLIER 1 2\n");
     SimSession sim("[log]\nfile = \\logs\\NXSIM.LOG\n[edm]\nmeasure_ms = 0\n");
-    ASSERT_TRUE(sim.Start(errFile));
+    ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(sim.Post(kMsgSetEdmMode, 30, 0));
     ASSERT_TRUE(sim.Post(kMsgSetParameter, 11, 2));
     ASSERT_TRUE(sim.Post(kMsgConfParameter, 59, 0));
@@ -74,7 +73,7 @@ TEST(NxsimScenarioFileTest, LogListsTheCommandsInOrderAndUnknownOnesGoToStderr) 
               "NXSETEDMMODE 99 0\n"
               "NXSOMETHINGELSE 5 -3\n"
               "NXSETEDMMODE 17 0\n");
-    const std::string err = ReadFileBytes(errFile);
+    const std::string err = sim.Errors();
     EXPECT_NE(err.find("unknown NXSETEDMMODE code 99"), std::string::npos) << err;
     EXPECT_NE(err.find("unknown message NXSOMETHINGELSE"), std::string::npos) << err;
 }

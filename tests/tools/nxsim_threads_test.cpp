@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "tests/tools/sim_session.h"
 

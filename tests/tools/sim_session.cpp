@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
@@ -52,7 +52,8 @@ SimSession::SimSession(const std::string& scenario, const std::string& iniName) 
 }
 
 SimSession::~SimSession() {
-    if (pid_ > 0 && !Stop()) KillProcess(pid_);
+    Stop();  // and killed when it does not end in time
+    standIn_.reset();
     if (view_) win::UnmapViewOfFile(view_);
     if (section_) win::CloseHandle(section_);
     if (mutex_) win::CloseHandle(mutex_);
@@ -63,19 +64,19 @@ SimSession::~SimSession() {
     }
 }
 
-void SimSession::Launch(const std::string& errFile) {
+void SimSession::Launch() {
     // What earlier stand-ins posted to this thread is no news from this one.
     win::MSG stale;
     while (win::PeekMessageW(&stale)) {
     }
     kept_.clear();
-    pid_ = StartProcess({ToolsDevice().Path("FLASHDISK/NEDIX/NX.EXE")}, ToolsDevice(), {}, errFile);
+    standIn_.emplace(std::vector{ToolsDevice().Path("FLASHDISK/NEDIX/NX.EXE")}, ToolsDevice());
 }
 
-bool SimSession::Start(const std::string& errFile) {
-    Launch(errFile);
+bool SimSession::Start() {
+    Launch();
     if (!WaitFor(kMsgDataChange, 10s)) return false;
-    thread_ = FirstThreadOf(pid_);
+    thread_ = FirstThreadOf(pid());
     return thread_ != 0;
 }
 
@@ -140,15 +141,13 @@ MeasRecord SimSession::ReadRecord() {
 }
 
 std::optional<int> SimSession::Stop(std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return 0;
-    kill(pid_, SIGTERM);
+    if (!standIn_) return 0;
+    if (!standIn_->Ended()) kill(standIn_->pid(), SIGTERM);
     return WaitExit(timeout);
 }
 
 std::optional<int> SimSession::WaitExit(std::chrono::milliseconds timeout) {
-    std::optional<int> code = WaitProcess(pid_, timeout);
-    if (code) pid_ = -1;
-    return code;
+    return standIn_ ? standIn_->Wait(timeout) : std::optional<int>(0);
 }
 
 }  // namespace nxtest

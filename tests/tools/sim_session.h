@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -33,12 +34,14 @@ class SimSession {
     ~SimSession();  // stops the stand-in (SIGKILL if need be) and removes the window
 
     // Starts the stand-in and waits for its first "NXDATACHANGE" and its first thread.
-    // False when it does not come up in time. Its outputs go to the host file errFile, if given.
-    bool Start(const std::string& errFile = "");
-    // Starts it without waiting for anything; its outputs go to the host file errFile, if given.
-    void Launch(const std::string& errFile = "");
+    // False when it does not come up in time.
+    bool Start();
+    // Starts it without waiting for anything.
+    void Launch();
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return standIn_ ? standIn_->pid() : -1; }
+    // What the stand-in wrote to its standard error so far.
+    std::string Errors() const { return standIn_ ? standIn_->Errors() : ""; }
     win::DWORD thread() const { return thread_; }
 
     // Registers the name and posts it to the stand-in's first thread.
@@ -65,7 +68,7 @@ class SimSession {
     win::HWND window_ = 0;
     win::HANDLE section_ = nullptr, mutex_ = nullptr;
     void* view_ = nullptr;
-    pid_t pid_ = -1;
+    std::optional<Child> standIn_;
     win::DWORD thread_ = 0;
     std::deque<win::MSG> kept_;
 };

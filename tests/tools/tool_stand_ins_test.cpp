@@ -35,11 +35,12 @@ TEST(ToolStandInsTest, EachStartAppendsItsNameAndCommandLine) {
 TEST(ToolStandInsTest, StartsAtOnceNeverMixTheirLines) {
     TempDevice device;
     device.CopyIn(ToolPath("nxshortcut"), "NxShortcut.EXE");
-    std::vector<pid_t> pids;
+    std::vector<Child> shortcuts;
     for (int i = 0; i < 12; ++i)
-        pids.push_back(
-            StartProcess({device.Path("NxShortcut.EXE"), "/A " + std::to_string(i)}, device));
-    for (pid_t pid : pids) EXPECT_EQ(WaitProcess(pid, 10s), 0);
+        shortcuts.emplace_back(
+            std::vector<std::string>{device.Path("NxShortcut.EXE"), "/A " + std::to_string(i)},
+            device);
+    for (Child& shortcut : shortcuts) EXPECT_EQ(shortcut.Wait(10s), 0);
     std::istringstream lines(ReadFileBytes(device.Path("NXTOOLS.LOG")));
     std::vector<bool> seen(12);
     for (std::string line; std::getline(lines, line);) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/output/result_layout.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "platform/dialog.h"
 #include "platform/message.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 #include "tests/window/test_dialog.h"
 

@@ -95,7 +95,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const Flow& flow = GetParam();
     WineDevice device(kScenario + flow.moreScenario);
     if (flow.resultIsAFolder) std::filesystem::create_directory(device.Path("VLMIS.OUT"));
-    pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
+    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
     unsigned long window = FindWindowByTitle(kTitle, device.device());
@@ -163,8 +163,8 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
                 break;
         }
     }
-    std::optional<int> code = WaitProcess(bridge, 20s);
-    if (!code) KillProcess(bridge);
+    std::optional<int> code = bridge.Wait(20s);
+    if (!code) bridge.Kill();
     EXPECT_EQ(code, std::optional<int>(0)) << "the dialog did not end the run";
     if (flow.confirms) {
         std::u16string line;
@@ -271,13 +271,13 @@ INSTANTIATE_TEST_SUITE_P(
 // program's name, modal until OK, and the run ends without a file.
 TEST(MessageBoxUnderWine, SetUpFailureWaitsForOkAndEndsTheRun) {
     WineDevice device("", /*withStandIn=*/false);
-    pid_t bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Gha0", "\\FlashDisk\\"});
+    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Gha0", "\\FlashDisk\\"});
     ASSERT_TRUE(AwaitProbe(device, {"where", "nxbridge", "OK"})) << "no message box";
     EXPECT_EQ(Probe(device, {"text", "nxbridge", "65535"}), "Nedix meas system error!");
-    EXPECT_EQ(WaitProcess(bridge, 1s), std::nullopt) << "the box did not wait for OK";
+    EXPECT_EQ(bridge.Wait(1s), std::nullopt) << "the box did not wait for OK";
     ClickControl(device, "nxbridge", "OK");
-    std::optional<int> code = WaitProcess(bridge, 20s);
-    if (!code) KillProcess(bridge);
+    std::optional<int> code = bridge.Wait(20s);
+    if (!code) bridge.Kill();
     EXPECT_EQ(code, std::optional<int>(0));
     EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/device.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 #include "tests/wine/wine_prefix.h"
 
@@ -68,10 +69,10 @@ std::vector<std::string> SettledLog(const std::string& hostPath) {
     return Lines(last);
 }
 
-Outcome Finish(const Scenario& s, const TempDevice& device, pid_t bridge) {
+Outcome Finish(const Scenario& s, const TempDevice& device, Child bridge) {
     Outcome outcome;
-    outcome.exitCode = WaitProcess(bridge, 40s);
-    if (!outcome.exitCode) KillProcess(bridge);
+    outcome.exitCode = bridge.Wait(40s);
+    if (!outcome.exitCode) bridge.Kill();
     if (s.resultFile && FileExists(device.Path(s.resultFile)))
         outcome.result = ReadFileBytes(device.Path(s.resultFile));
     outcome.commands = SettledLog(device.Path("NXSIM.LOG"));
@@ -94,8 +95,9 @@ Outcome RunOnLinux(const Scenario& s) {
     ProcessResult init = RunProcess(
         {NX_DEVICE_PATH, "init", device.root(), "--ini", device.Path("scenario.ini")}, device, 10s);
     EXPECT_EQ(init.exitCode, 0) << init.err;
+    std::optional<Child> standIn;
     if (s.standInRunning) {
-        StartProcess({device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
+        standIn.emplace(std::vector{device.Path("FLASHDISK/NEDIX/NX.EXE")}, device);
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 10s));
     }
     if (s.startLockUnusable) BlockStartLockFile(device);
@@ -104,29 +106,27 @@ Outcome RunOnLinux(const Scenario& s) {
     std::vector<std::string> argv = {"/bin/sh",     "-c", startIn, "sh", device.Path(s.startFolder),
                                      NX_BRIDGE_PATH};
     argv.insert(argv.end(), s.args.begin(), s.args.end());
-    return Finish(s, device, StartProcess(argv, device));
+    return Finish(s, device, Child(argv, device));
 }
 
 Outcome RunOnWindows(const Scenario& s) {
     WineDevice device(s.ini + kLog);
+    std::optional<Child> standIn;
     if (s.standInRunning) {
-        device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
+        standIn.emplace(device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {}));
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 20s));
     }
-    std::optional<pid_t> holder;
+    std::optional<Child> holder;
     if (s.startLockUnusable) {
-        holder = device.Start(WindowsProgram("nxwinprobe.exe"),
-                              {"hold", "NXBRIDGESTART", std::string("\\") + s.resultFile});
+        holder.emplace(device.Start(WindowsProgram("nxwinprobe.exe"),
+                                    {"hold", "NXBRIDGESTART", std::string("\\") + s.resultFile}));
         EXPECT_TRUE(WaitUntil(
-            [&] {
-                return ReadFileBytes(device.Path("wine.log")).find("held") != std::string::npos;
-            },
-            20s));
+            [&] { return holder->Output().find("held") != std::string::npos; }, 20s));
     }
     Outcome outcome =
         Finish(s, device.device(),
                device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s, s.startFolder));
-    if (holder && !WaitProcess(*holder, 20s)) KillProcess(*holder);
+    if (holder && !holder->Wait(20s)) holder->Kill();
     return outcome;
 }
 

@@ -141,11 +141,11 @@ WineDevice::~WineDevice() {
     fs::remove(WinePrefix::Shared().path() + "/dosdevices/" + drive_, ec);
 }
 
-pid_t WineDevice::Start(const std::string& program, const std::vector<std::string>& args,
+Child WineDevice::Start(const std::string& program, const std::vector<std::string>& args,
                         std::chrono::seconds limit, const std::string& folder) const {
     const WinePrefix& prefix = WinePrefix::Shared();
-    return StartProcess(prefix.WineCommand(device_.Path(folder), program, args, limit), device_,
-                        prefix.Environment(), device_.Path("wine.log"));
+    return Child(prefix.WineCommand(device_.Path(folder), program, args, limit), device_,
+                 prefix.Environment());
 }
 
 ProcessResult WineDevice::Run(const std::string& program, const std::vector<std::string>& args,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace nxtest {
@@ -66,9 +67,8 @@ class WineDevice {
     std::string Path(const std::string& relative) const { return device_.Path(relative); }
 
     // Starts a Windows program with its current folder at the device's root (or at folder,
-    // a folder inside the device), its outputs appended to the device's host file "wine.log".
-    // Returns the pid.
-    pid_t Start(const std::string& program, const std::vector<std::string>& args,
+    // a folder inside the device).
+    Child Start(const std::string& program, const std::vector<std::string>& args,
                 std::chrono::seconds limit = 60s, const std::string& folder = "") const;
     // Runs a Windows program to its end the same way; its standard output and exit code.
     ProcessResult Run(const std::string& program, const std::vector<std::string>& args,

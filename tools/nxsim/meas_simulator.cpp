@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/protocol.h"
+#include "link/protocol/meas_protocol.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/section.h"

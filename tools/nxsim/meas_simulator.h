@@ -6,7 +6,7 @@
 #include <chrono>
 #include <optional>
 
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "platform/message.h"
 #include "tools/nxsim/command_log.h"
 #include "tools/nxsim/scenario.h"

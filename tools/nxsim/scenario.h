@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 
 namespace nxsim {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/meas_record.h"
+#include "link/protocol/meas_record.h"
 #include "platform/win_types.h"
 
 namespace nxsim {
