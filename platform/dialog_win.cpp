@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/win_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/windows_api.h"
 
 namespace win {

@@ -6,8 +6,9 @@
 
 #include "platform/device.h"
 #include "platform/file.h"
+#include "platform/internal/platform_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/win_internal.h"
 #include "platform/windows_api.h"
 
 namespace win {

@@ -3,8 +3,8 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "platform/error_code.h"
-#include "platform/handle_table.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/handle_table.h"
 
 namespace win {
 namespace {

@@ -15,15 +15,15 @@
 #include <mutex>
 #include <string>
 
-#include "platform/deadline.h"
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/folder_entries.h"
-#include "platform/handle_table.h"
+#include "platform/internal/deadline.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/mutex.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {

@@ -15,12 +15,12 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/handle_table.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/section.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {

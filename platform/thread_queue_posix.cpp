@@ -12,14 +12,15 @@
 #include <cstring>
 #include <string>
 
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/folder_entries.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/thread_queue.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/message.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/thread_queue.h"
-#include "platform/unique_fd.h"
+#include "platform/message_posix.h"
 
 namespace win {
 namespace {

@@ -1,4 +1,6 @@
 // The tool-help walks: a snapshot of the device's processes or threads taken from /proc.
+#include "platform/toolhelp_posix.h"
+
 #include <signal.h>
 
 #include <cstring>
@@ -8,9 +10,9 @@
 
 #include "platform/device.h"
 #include "platform/fault.h"
-#include "platform/handle_table.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
 

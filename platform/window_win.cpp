@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/resources.h"
+#include "platform/internal/platform_internal.h"
 #include "platform/window.h"
 #include "platform/windows_api.h"
 

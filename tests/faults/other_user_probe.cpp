@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "platform/section.h"
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
 #include "platform/section.h"

@@ -14,7 +14,7 @@
 #include "link/meas_link.h"
 #include "platform/fault.h"
 #include "platform/message_box.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/toolhelp.h"
 #include "tests/link_support/device_processes.h"
 #include "tests/support/temp_device.h"

@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/platform/peer.h"
 
 namespace {

@@ -17,7 +17,9 @@
 #include <thread>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/toolhelp.h"
+#include "platform/toolhelp_posix.h"
 
 extern char** environ;
 

@@ -8,10 +8,11 @@
 #include <filesystem>
 
 #include "link/protocol.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 
 namespace nxtest {
 
