@@ -23,7 +23,7 @@ bool AppendFile::Open(std::u16string_view devicePath) {
     ::HANDLE file = ::CreateFileW(detail::Wide(wide), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (detail::FromNativeHandle(file) == INVALID_HANDLE_VALUE) {
         error_ = path + ": " + SystemErrorText(::GetLastError());
         return false;
     }

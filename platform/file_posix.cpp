@@ -136,7 +136,7 @@ bool WriteOut(int fd) {
     return result == 0;
 }
 
-class DeviceFile final : public KernelObject {
+class DeviceFile final : public detail::KernelObject {
   public:
     DeviceFile(UniqueFd lock, Temporary temp, std::string folder, std::string name)
         : lock_(std::move(lock)),

@@ -33,7 +33,7 @@ OpenFiles& Files() {
 
 HANDLE Fail(DWORD error) {
     ::SetLastError(error);
-    return InvalidHandleValue();
+    return INVALID_HANDLE_VALUE;
 }
 
 // Appended piece by piece: GCC 12 warns falsely (-Wrestrict, at -O3) on a literal added to a
@@ -66,7 +66,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
     const std::u16string pattern = folder + TempPrefix(name) + u"*";
     WIN32_FIND_DATAW found;
     ::HANDLE search = ::FindFirstFileW(detail::Wide(pattern), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    if (detail::FromNativeHandle(search) == INVALID_HANDLE_VALUE) return;
     do {
         const std::u16string path =
             folder + detail::FromWide(found.cFileName, std::wcslen(found.cFileName));
@@ -139,7 +139,7 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     // CREATE_NEW never opens what exists under the name, a link included.
     ::HANDLE handle = ::CreateFileW(detail::Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    if (detail::FromNativeHandle(handle) == INVALID_HANDLE_VALUE) {
         DWORD error = ::GetLastError();
         ::CloseHandle(openMark);
         return Fail(error);

@@ -44,7 +44,7 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
 
 // The device's processes (and their threads), oldest first, as /proc shows them when the
 // snapshot is taken. A process that ends half-way through being read is left out whole.
-class Snapshot final : public KernelObject {
+class Snapshot final : public detail::KernelObject {
   public:
     Snapshot(bool processes, bool threads) : hasProcesses(processes), hasThreads(threads) {
         for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {

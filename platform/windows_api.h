@@ -10,10 +10,6 @@
 
 #include "platform/win_types.h"
 
-// The platform's invalid-handle value has the same bit pattern as the real one, which replaces
-// its definition here.
-#undef INVALID_HANDLE_VALUE
-
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -31,19 +27,21 @@
 #undef CreateDialogIndirectW
 #undef DialogBoxIndirectW
 #undef GetDlgItemText
+// The platform's invalid handle (win_types.h) has the real one's bits; a real handle is compared
+// with it through FromNativeHandle.
+#undef INVALID_HANDLE_VALUE
 
 #include <cstdint>
 #include <string>
 
 namespace win::detail {
 
-// A kernel handle travels in the platform's HANDLE (a KernelObject pointer) as the same bits;
-// the pointer is never dereferenced.
-inline ::HANDLE ToNativeHandle(KernelObject* handle) {
-    return reinterpret_cast<::HANDLE>(handle);
+// A kernel handle travels in the platform's HANDLE as the same bits.
+inline ::HANDLE ToNativeHandle(HANDLE handle) {
+    return reinterpret_cast<::HANDLE>(handle.Value());
 }
-inline KernelObject* FromNativeHandle(::HANDLE handle) {
-    return reinterpret_cast<KernelObject*>(handle);
+inline HANDLE FromNativeHandle(::HANDLE handle) {
+    return HANDLE{reinterpret_cast<std::uintptr_t>(handle)};
 }
 
 // User handles (windows, icons) are 32-bit values: Windows keeps them below 2^32 and extends

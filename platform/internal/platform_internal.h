@@ -12,7 +12,7 @@ inline bool IsOfferedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAt
                           DWORD creationDisposition, HANDLE templateFile) {
     return desiredAccess == GENERIC_WRITE && shareMode == 0 && !securityAttributes &&
            creationDisposition == CREATE_ALWAYS &&
-           (!templateFile || templateFile == InvalidHandleValue());
+           (!templateFile || templateFile == INVALID_HANDLE_VALUE);
 }
 
 // The platform's own message box, without MessageBoxW's observer. On Linux the current renderer

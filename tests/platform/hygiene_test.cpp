@@ -126,6 +126,29 @@ TEST(Hygiene, ServicesReportTheCauseOfAFailure) {
         EXPECT_EQ(errors[i], ERROR_TOO_MANY_OPEN_FILES) << cases[i].service;
 }
 
+// A closed handle is refused from then on, also once new objects of its kind have been made
+// (a handle named by the object's address would find the new object there).
+TEST(Hygiene, AClosedHandleStaysRefused) {
+    const std::function<HANDLE()> kinds[] = {
+        [] { return CreateMutexW(nullptr, FALSE, u""); },
+        [] {
+            return CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, u"");
+        },
+        [] { return CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0); },
+    };
+    for (const auto& make : kinds) {
+        HANDLE closed = make();
+        ASSERT_TRUE(closed && closed != INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(CloseHandle(closed));
+        std::vector<HANDLE> fresh;
+        for (int i = 0; i < 4; ++i) fresh.push_back(make());
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(CloseHandle(closed));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        for (HANDLE h : fresh) EXPECT_TRUE(CloseHandle(h));
+    }
+}
+
 TEST(Fault, TheNthCallOfAnOperationFailsAndOnlyThatOne) {
     struct Case {
         fault::Op op;
