@@ -2,7 +2,7 @@
 // whole at the end.
 #include "platform/append_file.h"
 #include "platform/device.h"
-#include "platform/windows_api.h"
+#include "platform/internal/win_internal.h"
 
 namespace win {
 namespace {

@@ -8,7 +8,6 @@
 
 #include "platform/dialog.h"
 #include "platform/internal/win_internal.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

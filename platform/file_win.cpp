@@ -9,7 +9,6 @@
 #include "platform/internal/platform_internal.h"
 #include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

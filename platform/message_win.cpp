@@ -1,6 +1,6 @@
 // Registered messages and thread message queues: the real window system's.
+#include "platform/internal/win_internal.h"
 #include "platform/message.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

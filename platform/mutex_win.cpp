@@ -1,6 +1,6 @@
 // Named mutexes: the real kernel's.
+#include "platform/internal/win_internal.h"
 #include "platform/mutex.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

@@ -1,6 +1,6 @@
 // Processes and the timed pause: the real kernel's.
+#include "platform/internal/win_internal.h"
 #include "platform/process.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

@@ -8,7 +8,6 @@
 #include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

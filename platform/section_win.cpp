@@ -1,6 +1,6 @@
 // Named memory sections: the real kernel's file mappings.
+#include "platform/internal/win_internal.h"
 #include "platform/section.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/internal/win_internal.h"
 #include "platform/toolhelp.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

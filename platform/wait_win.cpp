@@ -1,6 +1,6 @@
 // Waiting for a kernel object: the real kernel's wait.
+#include "platform/internal/win_internal.h"
 #include "platform/wait.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

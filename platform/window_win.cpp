@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/internal/platform_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/window.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

@@ -18,6 +18,10 @@
 
 namespace {
 
+std::u16string FromWide(const wchar_t* text, std::size_t length) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+
 // Prints a control's text, asked of the control itself (GetWindowTextW would give another
 // process's control only its caption, which an edit control never changes); 1 when the
 // control did not answer.
@@ -27,7 +31,7 @@ int PrintText(::HWND window) {
     if (!::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
                                SMTO_ABORTIFHUNG, 5000, &length))
         return 1;
-    std::printf("%s\n", win::Utf16ToUtf8(win::detail::FromWide(text, length)).c_str());
+    std::printf("%s\n", win::Utf16ToUtf8(FromWide(text, length)).c_str());
     return 0;
 }
 
@@ -45,8 +49,7 @@ int Kill(const std::u16string& name) {
     int found = 0;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
          more = ::Process32NextW(snapshot, &entry)) {
-        if (!win::EqualsIgnoreCase(
-                win::detail::FromWide(entry.szExeFile, std::wcslen(entry.szExeFile)), name))
+        if (!win::EqualsIgnoreCase(FromWide(entry.szExeFile, std::wcslen(entry.szExeFile)), name))
             continue;
         if (::HANDLE process =
                 ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
@@ -63,12 +66,10 @@ int Kill(const std::u16string& name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    auto arg = [&](int i) {
-        return i < argc ? win::detail::FromWide(argv[i], std::wcslen(argv[i])) : u"";
-    };
+    auto arg = [&](int i) { return i < argc ? FromWide(argv[i], std::wcslen(argv[i])) : u""; };
     const std::u16string command = arg(1), title = arg(2);
     if (command == u"kill") return Kill(title);
-    ::HWND window = ::FindWindowW(nullptr, win::detail::Wide(title));
+    ::HWND window = ::FindWindowW(nullptr, argc > 2 ? argv[2] : L"");
     if (!window) return 1;
     if (command == u"where") {
         if (argc < 4) return Where(window);
