@@ -1,6 +1,6 @@
 #pragma once
 // Fault injection: the platform layer is where tests make the device's services fail, so that
-// the system's code is tested unchanged.
+// the system's code is tested unchanged, on both platforms.
 //
 // In process, tests call FailNth. Across processes, the variable NX_FAULTS ("Op:n,Op:n", read
 // once when the process first asks) makes the n-th call of each named operation fail; "Op:*"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/device.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/internal/platform_internal.h"
 #include "platform/internal/win_internal.h"
@@ -95,6 +96,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
 // short or a step fails. Releases the open mark either way.
 BOOL Commit(::HANDLE handle, OpenFile& file) {
     DWORD error = file.failed ? ERROR_DISK_FULL : ERROR_SUCCESS;
+    if (!file.failed && fault::ShouldFail(fault::Op::CommitFile)) error = ERROR_GEN_FAILURE;
     if (!file.failed && !::FlushFileBuffers(handle)) error = ::GetLastError();
     ::CloseHandle(handle);
     if (error == ERROR_SUCCESS &&
@@ -116,6 +118,7 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
                                templateFile))
         return Fail(ERROR_INVALID_PARAMETER);
+    if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
 
     const std::u16string target = Utf8ToUtf16(ResolveDevicePath(devicePath));
     const std::size_t slash = target.rfind(u'\\');
@@ -158,9 +161,12 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
     }
     ::HANDLE handle = detail::ToNativeHandle(file);
     ::DWORD written = 0;
-    BOOL ok = ::WriteFile(handle, buffer, bytesToWrite, &written, nullptr);
+    // An injected fault writes half the bytes, then finds the disk full.
+    const bool injected = fault::ShouldFail(fault::Op::WriteFile);
+    BOOL ok =
+        ::WriteFile(handle, buffer, injected ? bytesToWrite / 2 : bytesToWrite, &written, nullptr);
     if (bytesWritten) *bytesWritten = written;
-    if (ok && written == bytesToWrite) return TRUE;
+    if (ok && !injected && written == bytesToWrite) return TRUE;
     DWORD error = ok ? ERROR_DISK_FULL : ::GetLastError();
     OpenFiles& files = Files();
     {

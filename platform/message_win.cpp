@@ -1,4 +1,5 @@
 // Registered messages and thread message queues: the real window system's.
+#include "platform/fault.h"
 #include "platform/internal/win_internal.h"
 #include "platform/message.h"
 
@@ -16,9 +17,17 @@ MSG FromNative(const ::MSG& real) {
     return msg;
 }
 
+// True, with the last error set, when this call of op is to fail.
+bool Injected(fault::Op op) {
+    if (!fault::ShouldFail(op)) return false;
+    ::SetLastError(ERROR_GEN_FAILURE);
+    return true;
+}
+
 }  // namespace
 
 UINT RegisterWindowMessageW(std::u16string_view name) {
+    if (Injected(fault::Op::RegisterMessage)) return 0;
     const std::u16string ownName(name);
     return ::RegisterWindowMessageW(detail::Wide(ownName));
 }
@@ -33,10 +42,12 @@ std::u16string GetRegisteredMessageName(UINT id) {
 }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (Injected(fault::Op::PostMessage)) return FALSE;
     return ::PostThreadMessageW(threadId, message, wParam, lParam);
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (Injected(fault::Op::PostMessage)) return FALSE;
     return ::PostMessageW(detail::ToNativeWindow(window), message, wParam, lParam);
 }
 

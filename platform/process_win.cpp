@@ -1,4 +1,5 @@
 // Processes and the timed pause: the real kernel's.
+#include "platform/fault.h"
 #include "platform/internal/win_internal.h"
 #include "platform/process.h"
 
@@ -11,6 +12,10 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     if (processAttributes || threadAttributes || inheritHandles || creationFlags || environment ||
         currentDirectory || startupInfo || !info || imagePath.empty()) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (fault::ShouldFail(fault::Op::CreateProcess)) {
+        ::SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
     // The image path names the program (on the current drive when it starts with "\"). The

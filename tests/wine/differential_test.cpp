@@ -20,7 +20,8 @@ struct Scenario {
     std::vector<std::string> args;  // the command line, as the field software writes it
     const char* resultFile;         // the file the run writes, or nullptr for none
     std::vector<std::string> commands;
-    bool standInRunning = false;  // started before the bridge, instead of by it
+    bool standInRunning = false;   // started before the bridge, instead of by it
+    const char* faults = nullptr;  // NX_FAULTS of the bridge: then it writes no result file
 
     friend void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 };
@@ -72,6 +73,11 @@ Outcome Finish(const Scenario& s, const TempDevice& device, pid_t bridge) {
     return outcome;
 }
 
+std::vector<std::string> FaultEnvironment(const Scenario& s) {
+    if (!s.faults) return {};
+    return {std::string("NX_FAULTS=") + s.faults};
+}
+
 Outcome RunOnLinux(const Scenario& s) {
     TempDevice device;
     device.WriteFile("scenario.ini", s.ini + kLog);
@@ -84,7 +90,7 @@ Outcome RunOnLinux(const Scenario& s) {
     }
     std::vector<std::string> argv = {NX_BRIDGE_PATH};
     argv.insert(argv.end(), s.args.begin(), s.args.end());
-    return Finish(s, device, StartProcess(argv, device));
+    return Finish(s, device, StartProcess(argv, device, FaultEnvironment(s)));
 }
 
 Outcome RunOnWindows(const Scenario& s) {
@@ -93,7 +99,8 @@ Outcome RunOnWindows(const Scenario& s) {
         device.Start("\\FLASHDISK\\NEDIX\\NX.EXE", {});
         EXPECT_TRUE(WaitUntil([&] { return FileExists(device.Path("NXSIM.LOG")); }, 20s));
     }
-    return Finish(s, device.device(), device.Start(WindowsProgram("nxbridge.exe"), s.args));
+    return Finish(s, device.device(),
+                  device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s, FaultEnvironment(s)));
 }
 
 class Differential : public testing::TestWithParam<Scenario> {
@@ -109,7 +116,7 @@ TEST_P(Differential, SameResultFileAndCommandsOnBothPlatforms) {
 
     EXPECT_EQ(linux.exitCode, std::optional<int>(0));
     EXPECT_EQ(windows.exitCode, std::optional<int>(0));
-    EXPECT_EQ(linux.result.has_value(), s.resultFile != nullptr);
+    EXPECT_EQ(linux.result.has_value(), s.resultFile != nullptr && !s.faults);
     EXPECT_EQ(windows.result, linux.result);
     EXPECT_EQ(linux.commands, s.commands);
     EXPECT_EQ(windows.commands, linux.commands);
@@ -157,6 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-Gha1", "\\flashdisk\\"},
                  "VLMIS.OUT",
                  Requests()},
+        // The disk fills in the middle of the result file: the run ends as it always does and
+        // leaves no file (the Windows build injects the platform's faults too).
+        Scenario{"DiskFullMidWrite", Record(1, 5, 6), kGha0, "VLMIS.OUT", Requests(), false,
+                 "WriteFile:1"},
         // No switch matched: the link is set up (the stand-in started), nothing else.
         Scenario{"NoSwitch", Record(0, 1, 2), {"-gha0", "\\FlashDisk\\"}, nullptr, {}},
         // The stand-in dies holding the mutex while the run polls: one copy is skipped, the

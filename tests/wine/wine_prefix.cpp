@@ -142,10 +142,13 @@ WineDevice::~WineDevice() {
 }
 
 pid_t WineDevice::Start(const std::string& program, const std::vector<std::string>& args,
-                        std::chrono::seconds limit) const {
+                        std::chrono::seconds limit,
+                        const std::vector<std::string>& extraEnv) const {
     const WinePrefix& prefix = WinePrefix::Shared();
-    return StartProcess(prefix.WineCommand(device_.root(), program, args, limit), device_,
-                        prefix.Environment(), device_.Path("wine.log"));
+    std::vector<std::string> env = prefix.Environment();
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return StartProcess(prefix.WineCommand(device_.root(), program, args, limit), device_, env,
+                        device_.Path("wine.log"));
 }
 
 ProcessResult WineDevice::Run(const std::string& program, const std::vector<std::string>& args,

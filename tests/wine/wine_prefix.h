@@ -65,10 +65,12 @@ class WineDevice {
     const TempDevice& device() const { return device_; }
     std::string Path(const std::string& relative) const { return device_.Path(relative); }
 
-    // Starts a Windows program with its current folder at the device's root drive, its
-    // outputs appended to the device's host file "wine.log". Returns the pid.
+    // Starts a Windows program with its current folder at the device's root drive and extraEnv
+    // in its environment, its outputs appended to the device's host file "wine.log". Returns
+    // the pid.
     pid_t Start(const std::string& program, const std::vector<std::string>& args,
-                std::chrono::seconds limit = 60s) const;
+                std::chrono::seconds limit = 60s,
+                const std::vector<std::string>& extraEnv = {}) const;
     // Runs a Windows program to its end the same way; its standard output and exit code.
     ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
                       std::chrono::seconds limit = 30s) const;
