@@ -6,6 +6,8 @@
 // once when the process first asks) makes the n-th call of each named operation fail; "Op:*"
 // makes every call fail. Op is the enumerator's name ("CreateMutex"); unknown names are ignored.
 
+#include "platform/win_types.h"
+
 namespace win::fault {
 
 // The operations that can be made to fail, each with the name NX_FAULTS gives it: the one list
@@ -41,7 +43,9 @@ void FailAlways(Op op);
 // Forgets all injected faults and counts.
 void Reset();
 
-// Called by the platform's implementations: true when this call of op is to fail.
+// Called by the platform's implementations: true when this call of op is to fail; the second
+// form then sets the calling thread's last error to error.
 bool ShouldFail(Op op);
+bool ShouldFail(Op op, DWORD error);
 
 }  // namespace win::fault

@@ -17,17 +17,10 @@ MSG FromNative(const ::MSG& real) {
     return msg;
 }
 
-// True, with the last error set, when this call of op is to fail.
-bool Injected(fault::Op op) {
-    if (!fault::ShouldFail(op)) return false;
-    ::SetLastError(ERROR_GEN_FAILURE);
-    return true;
-}
-
 }  // namespace
 
 UINT RegisterWindowMessageW(std::u16string_view name) {
-    if (Injected(fault::Op::RegisterMessage)) return 0;
+    if (fault::ShouldFail(fault::Op::RegisterMessage, ERROR_GEN_FAILURE)) return 0;
     const std::u16string ownName(name);
     return ::RegisterWindowMessageW(detail::Wide(ownName));
 }
@@ -42,12 +35,12 @@ std::u16string GetRegisteredMessageName(UINT id) {
 }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (Injected(fault::Op::PostMessage)) return FALSE;
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return ::PostThreadMessageW(threadId, message, wParam, lParam);
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (Injected(fault::Op::PostMessage)) return FALSE;
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return ::PostMessageW(detail::ToNativeWindow(window), message, wParam, lParam);
 }
 

@@ -187,10 +187,7 @@ class Mutex final : public detail::WaitableObject {
     ~Mutex() override { ReleaseMapping(mapping_); }
 
     DWORD Wait(DWORD milliseconds) override {
-        if (fault::ShouldFail(fault::Op::WaitMutex)) {
-            SetLastError(ERROR_GEN_FAILURE);
-            return WAIT_FAILED;
-        }
+        if (fault::ShouldFail(fault::Op::WaitMutex, ERROR_GEN_FAILURE)) return WAIT_FAILED;
         pthread_mutex_t* m = &mapping_->shared->mutex;
         int rc;
         if (milliseconds == INFINITE) {
@@ -243,10 +240,7 @@ HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (fault::ShouldFail(fault::Op::CreateMutex)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return nullptr;
-    }
+    if (fault::ShouldFail(fault::Op::CreateMutex, ERROR_GEN_FAILURE)) return nullptr;
     bool created = false;
     Mapping* mapping = AcquireMapping(name, created);
     if (!mapping) return nullptr;

@@ -6,10 +6,7 @@
 namespace win {
 
 HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_view name) {
-    if (fault::ShouldFail(fault::Op::CreateMutex)) {
-        ::SetLastError(ERROR_GEN_FAILURE);
-        return nullptr;
-    }
+    if (fault::ShouldFail(fault::Op::CreateMutex, ERROR_GEN_FAILURE)) return nullptr;
     const std::u16string ownName(name);
     return detail::FromNativeHandle(
         ::CreateMutexW(static_cast<SECURITY_ATTRIBUTES*>(securityAttributes), initialOwner,

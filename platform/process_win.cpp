@@ -14,10 +14,7 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (fault::ShouldFail(fault::Op::CreateProcess)) {
-        ::SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
+    if (fault::ShouldFail(fault::Op::CreateProcess, ERROR_GEN_FAILURE)) return FALSE;
     // The image path names the program (on the current drive when it starts with "\"). The
     // child's command line starts with its own quoted name, as on Windows every program's does,
     // so that the child's C runtime finds the given command line after it.

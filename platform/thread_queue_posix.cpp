@@ -180,10 +180,7 @@ BOOL PostToThread(DWORD threadId, const MSG& message) {
 }  // namespace detail
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (fault::ShouldFail(fault::Op::PostMessage)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return detail::PostToThread(threadId, MSG{0, message, wParam, lParam});
 }
 

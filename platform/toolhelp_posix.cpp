@@ -114,11 +114,11 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    if (((flags & TH32CS_SNAPPROCESS) && fault::ShouldFail(fault::Op::ProcessSnapshot)) ||
-        ((flags & TH32CS_SNAPTHREAD) && fault::ShouldFail(fault::Op::ThreadSnapshot))) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (((flags & TH32CS_SNAPPROCESS) &&
+         fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||
+        ((flags & TH32CS_SNAPTHREAD) &&
+         fault::ShouldFail(fault::Op::ThreadSnapshot, ERROR_NOT_ENOUGH_MEMORY)))
         return INVALID_HANDLE_VALUE;
-    }
     return detail::RegisterHandle(std::make_unique<Snapshot>((flags & TH32CS_SNAPPROCESS) != 0,
                                                              (flags & TH32CS_SNAPTHREAD) != 0));
 }

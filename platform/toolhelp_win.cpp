@@ -106,11 +106,11 @@ BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Next next, Copy copy) {
 }  // namespace
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
-    if (((flags & TH32CS_SNAPPROCESS) && fault::ShouldFail(fault::Op::ProcessSnapshot)) ||
-        ((flags & TH32CS_SNAPTHREAD) && fault::ShouldFail(fault::Op::ThreadSnapshot))) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (((flags & TH32CS_SNAPPROCESS) &&
+         fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||
+        ((flags & TH32CS_SNAPTHREAD) &&
+         fault::ShouldFail(fault::Op::ThreadSnapshot, ERROR_NOT_ENOUGH_MEMORY)))
         return INVALID_HANDLE_VALUE;
-    }
     t_lastAsked = {};
     return detail::FromNativeHandle(::CreateToolhelp32Snapshot(flags, processId));
 }

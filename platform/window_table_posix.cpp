@@ -186,10 +186,7 @@ std::vector<TopLevelWindow> ListTopLevelWindows() {
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (fault::ShouldFail(fault::Op::PostMessage)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     if (window == HWND_BROADCAST) {
         BOOL any = FALSE;
         for (const TopLevelWindow& w : ListTopLevelWindows())
