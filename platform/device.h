@@ -1,6 +1,6 @@
 #pragma once
 // The device: a folder on the host (DEVICE_ROOT, default "/") that stands for the device's
-// root folder "\", and the private runtime folder that holds the device's kernel objects.
+// root folder "\". (On Linux its kernel objects live in a runtime folder: device_posix.h.)
 
 #include <string>
 #include <string_view>

@@ -11,7 +11,7 @@ namespace win {
 // Runs a modal loop for the dialog: takes messages from the thread's queue and dispatches them,
 // waiting on the renderer between them, until EndDialog is called for it; then hides the
 // window and returns the result given to EndDialog. The window is not destroyed. -1 for an
-// unknown window. (DialogBoxIndirectW runs it on both platforms.)
+// unknown window. DialogBoxIndirectW runs it (on Windows, the real one runs its own).
 int RunModalLoop(HWND dialog);
 
 // What a renderer needs to draw a dialog: its template, current texts, check states and focus,
