@@ -40,7 +40,7 @@ bool CFile::Open(std::u16string_view devicePath, unsigned openFlags, CFileExcept
     fileName_ = CString(devicePath);
     win::HANDLE handle = win::CreateFileW(devicePath, win::GENERIC_WRITE, 0, nullptr,
                                           win::CREATE_ALWAYS, win::FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    if (handle == win::INVALID_HANDLE_VALUE || handle == nullptr) {
         win::DWORD osError = win::GetLastError();
         if (error)
             *error = CFileException(CFileException::CauseFromOsError(osError), osError, fileName_);

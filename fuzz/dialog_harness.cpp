@@ -16,10 +16,11 @@
 #include "link/protocol/meas_protocol.h"
 #include "output/result_file.h"
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/section.h"
 #include "tools/vlout/result_file_decoder.h"
 

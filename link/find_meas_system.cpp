@@ -34,7 +34,7 @@ std::u16string_view ExeFileName(const win::PROCESSENTRY32W& entry) {
 // snapshot cannot be taken: snapshotOk is then false.
 std::optional<win::DWORD> FindMeasProcess(bool& snapshotOk) {
     win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPPROCESS, 0);
-    snapshotOk = snapshot != INVALID_HANDLE_VALUE;
+    snapshotOk = snapshot != win::INVALID_HANDLE_VALUE;
     if (!snapshotOk) return std::nullopt;
     std::optional<win::DWORD> found;
     win::PROCESSENTRY32W entry{};
@@ -89,7 +89,7 @@ bool FindMeasSystemThread() {
     win::Sleep(kMeasStartPauseMs);
 
     win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    if (snapshot == win::INVALID_HANDLE_VALUE) return false;
     win::THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (win::BOOL more = win::Thread32First(snapshot, &entry); more;

@@ -69,9 +69,11 @@ bool OpenMeasResources() {
         if (*r.id == 0) return FailSetup(kRegisterFailedText);
     }
 
-    win::HANDLE section = win::CreateFileMappingW(
-        INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0, kMeasRecordSize, kMeasSectionName);
-    if (section == nullptr || section == INVALID_HANDLE_VALUE) return FailSetup(kSectionFailedText);
+    win::HANDLE section =
+        win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
+                                kMeasRecordSize, kMeasSectionName);
+    if (section == nullptr || section == win::INVALID_HANDLE_VALUE)
+        return FailSetup(kSectionFailedText);
     g_measSection = section;
 
     g_measView = static_cast<std::uint8_t*>(

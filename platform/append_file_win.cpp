@@ -2,8 +2,8 @@
 // whole at the end.
 #include "platform/append_file.h"
 #include "platform/device.h"
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {
@@ -24,7 +24,7 @@ bool AppendFile::Open(std::u16string_view devicePath) {
     ::HANDLE file = ::CreateFileW(detail::Wide(wide), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (detail::FromNativeHandle(file) == INVALID_HANDLE_VALUE) {
         error_ = path + ": " + SystemErrorText(::GetLastError());
         return false;
     }

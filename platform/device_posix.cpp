@@ -1,4 +1,6 @@
 // The device root, device paths and the runtime folder.
+#include "platform/device_posix.h"
+
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -15,8 +17,8 @@
 #include <vector>
 
 #include "platform/device.h"
-#include "platform/folder_entries.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/runtime_folder.h"
 #include "platform/unicode.h"
 
 namespace win {

@@ -1,8 +1,8 @@
 // The device on Windows is the current drive: "\" is the root of the drive that holds the
 // current folder, and device paths are Windows paths on it.
 #include "platform/device.h"
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

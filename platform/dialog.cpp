@@ -4,11 +4,13 @@
 
 #include <algorithm>
 
-#include "platform/dialog_controls.h"
-#include "platform/dialog_focus.h"
-#include "platform/renderer.h"
-#include "platform/window_registry.h"
-#include "platform/window_table.h"
+#include "platform/dialog_posix.h"
+#include "platform/internal/dialog_controls.h"
+#include "platform/internal/dialog_focus.h"
+#include "platform/internal/window_registry.h"
+#include "platform/message_posix.h"
+#include "platform/renderer_posix.h"
+#include "platform/window_table_posix.h"
 
 namespace win {
 

@@ -2,8 +2,9 @@
 // The dialog manager: dialogs built from templates, their controls, default dialog
 // processing, and modal loops over the thread's message queue.
 //
-// The dialog manager owns the model (controls, texts, check states, focus); a renderer
-// (renderer.h) only draws it and turns input into messages posted to the dialog.
+// The dialog manager owns the model (controls, texts, check states, focus). On Linux that is
+// ours (dialog_posix.h), and a renderer (renderer_posix.h) only draws the model and turns input
+// into messages posted to the dialog; on Windows it is the real one.
 
 #include <vector>
 
@@ -86,13 +87,6 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
 // and group boxes.
 int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure);
 
-// Linux only (our dialog manager; Windows runs its modal loop inside DialogBoxIndirectW): runs
-// a modal loop for the dialog: takes messages from the thread's queue and dispatches them,
-// waiting on the renderer between them, until EndDialog is called for it; then hides the
-// window and returns the result given to EndDialog. The window is not destroyed. -1 for an
-// unknown window.
-int RunModalLoop(HWND dialog);
-
 // Ends the dialog's modal loop with the result (the loop returns after the current message).
 BOOL EndDialog(HWND dialog, int result);
 
@@ -133,26 +127,5 @@ struct DialogControlInfo {
     DWORD style = 0;
 };
 std::vector<DialogControlInfo> GetDialogControls(HWND dialog);
-
-// Linux only (our dialog manager's model): what a renderer needs to draw a dialog: its template,
-// current texts, check states and focus, and its place on the screen. nullptr for an unknown
-// window.
-struct DialogControlState {
-    const DialogControlTemplate* control = nullptr;
-    std::u16string text;
-    UINT check = BST_UNCHECKED;
-    bool pushed = false;     // held in by Space (BST_PUSHED): drawn pressed
-    bool isDefault = false;  // a push button drawn as the default push button
-};
-struct DialogState {
-    const DialogTemplate* dialog = nullptr;
-    std::u16string title;
-    std::vector<DialogControlState> controls;  // template order
-    int focusedControl = 0;
-    RECT windowRect;  // screen pixels: the whole window, its frame and caption included
-    bool visible = false;
-    HICON bigIcon = 0, smallIcon = 0;
-};
-const DialogState* GetDialogState(HWND dialog);
 
 }  // namespace win

@@ -1,5 +1,7 @@
 // Control kinds, read from a template entry's class name and style.
-#include "platform/dialog_controls.h"
+#include "platform/internal/dialog_controls.h"
+
+#include "platform/dialog_posix.h"
 
 namespace win::detail {
 namespace {

@@ -4,9 +4,10 @@
 // (WM_GETDLGCODE); what is left goes to the focused control itself, where a button takes
 // Space: pushed in on the key's press, clicked on its release.
 #include "platform/dialog.h"
-#include "platform/dialog_controls.h"
-#include "platform/dialog_focus.h"
-#include "platform/window_registry.h"
+#include "platform/dialog_posix.h"
+#include "platform/internal/dialog_controls.h"
+#include "platform/internal/dialog_focus.h"
+#include "platform/internal/window_registry.h"
 
 namespace win {
 

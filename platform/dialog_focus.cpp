@@ -1,7 +1,8 @@
 // Focus movement in a dialog: the tab order, the groups, and the default push button look.
-#include "platform/dialog_focus.h"
+#include "platform/internal/dialog_focus.h"
 
-#include "platform/dialog_controls.h"
+#include "platform/dialog_posix.h"
+#include "platform/internal/dialog_controls.h"
 
 namespace win::detail {
 

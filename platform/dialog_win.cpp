@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/win_internal.h"
-#include "platform/windows_api.h"
+#include "platform/internal/win_internal.h"
 
 namespace win {
 namespace {

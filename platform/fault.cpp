@@ -111,4 +111,10 @@ bool ShouldFail(Op op) {
     return true;
 }
 
+bool ShouldFail(Op op, DWORD error) {
+    if (!ShouldFail(op)) return false;
+    SetLastError(error);
+    return true;
+}
+
 }  // namespace win::fault

@@ -1,10 +1,12 @@
 #pragma once
 // Fault injection: the platform layer is where tests make the device's services fail, so that
-// the system's code is tested unchanged.
+// the system's code is tested unchanged, on both platforms.
 //
 // In process, tests call FailNth. Across processes, the variable NX_FAULTS ("Op:n,Op:n", read
 // once when the process first asks) makes the n-th call of each named operation fail; "Op:*"
 // makes every call fail. Op is the enumerator's name ("CreateMutex"); unknown names are ignored.
+
+#include "platform/win_types.h"
 
 namespace win::fault {
 
@@ -41,7 +43,9 @@ void FailAlways(Op op);
 // Forgets all injected faults and counts.
 void Reset();
 
-// Called by the platform's implementations: true when this call of op is to fail.
+// Called by the platform's implementations: true when this call of op is to fail; the second
+// form then sets the calling thread's last error to error.
 bool ShouldFail(Op op);
+bool ShouldFail(Op op, DWORD error);
 
 }  // namespace win::fault

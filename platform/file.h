@@ -30,19 +30,6 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);
 
-namespace detail {
-
-// Internal to the platform layer: whether CreateFileW's arguments ask for what it offers
-// (GENERIC_WRITE, CREATE_ALWAYS, no sharing, no security attributes, no template file).
-inline bool IsOfferedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
-                          DWORD creationDisposition, HANDLE templateFile) {
-    return desiredAccess == GENERIC_WRITE && shareMode == 0 && !securityAttributes &&
-           creationDisposition == CREATE_ALWAYS &&
-           (!templateFile || templateFile == InvalidHandleValue());
-}
-
-}  // namespace detail
-
 // Appends bytes to a file opened by CreateFileW. Fewer bytes than asked (a full disk) reports
 // FALSE with ERROR_DISK_FULL, and the file will not be committed by CloseHandle.
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,

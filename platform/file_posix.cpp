@@ -13,14 +13,15 @@
 #include <string>
 
 #include "platform/device.h"
-#include "platform/error_code.h"
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "platform/folder_entries.h"
-#include "platform/handle_table.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/platform_internal.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/unicode.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {
@@ -135,7 +136,7 @@ bool WriteOut(int fd) {
     return result == 0;
 }
 
-class DeviceFile final : public KernelObject {
+class DeviceFile final : public detail::KernelObject {
   public:
     DeviceFile(UniqueFd lock, Temporary temp, std::string folder, std::string name)
         : lock_(std::move(lock)),

@@ -5,10 +5,11 @@
 #include <string>
 
 #include "platform/device.h"
+#include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/internal/platform_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/win_internal.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {
@@ -32,7 +33,7 @@ OpenFiles& Files() {
 
 HANDLE Fail(DWORD error) {
     ::SetLastError(error);
-    return InvalidHandleValue();
+    return INVALID_HANDLE_VALUE;
 }
 
 // Appended piece by piece: GCC 12 warns falsely (-Wrestrict, at -O3) on a literal added to a
@@ -65,7 +66,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
     const std::u16string pattern = folder + TempPrefix(name) + u"*";
     WIN32_FIND_DATAW found;
     ::HANDLE search = ::FindFirstFileW(detail::Wide(pattern), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    if (detail::FromNativeHandle(search) == INVALID_HANDLE_VALUE) return;
     do {
         const std::u16string path =
             folder + detail::FromWide(found.cFileName, std::wcslen(found.cFileName));
@@ -95,6 +96,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
 // short or a step fails. Releases the open mark either way.
 BOOL Commit(::HANDLE handle, OpenFile& file) {
     DWORD error = file.failed ? ERROR_DISK_FULL : ERROR_SUCCESS;
+    if (!file.failed && fault::ShouldFail(fault::Op::CommitFile)) error = ERROR_GEN_FAILURE;
     if (!file.failed && !::FlushFileBuffers(handle)) error = ::GetLastError();
     ::CloseHandle(handle);
     if (error == ERROR_SUCCESS &&
@@ -116,6 +118,7 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
                                templateFile))
         return Fail(ERROR_INVALID_PARAMETER);
+    if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
 
     const std::u16string target = Utf8ToUtf16(ResolveDevicePath(devicePath));
     const std::size_t slash = target.rfind(u'\\');
@@ -138,7 +141,7 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     // CREATE_NEW never opens what exists under the name, a link included.
     ::HANDLE handle = ::CreateFileW(detail::Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    if (detail::FromNativeHandle(handle) == INVALID_HANDLE_VALUE) {
         DWORD error = ::GetLastError();
         ::CloseHandle(openMark);
         return Fail(error);
@@ -158,9 +161,12 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
     }
     ::HANDLE handle = detail::ToNativeHandle(file);
     ::DWORD written = 0;
-    BOOL ok = ::WriteFile(handle, buffer, bytesToWrite, &written, nullptr);
+    // An injected fault writes half the bytes, then finds the disk full.
+    const bool injected = fault::ShouldFail(fault::Op::WriteFile);
+    BOOL ok =
+        ::WriteFile(handle, buffer, injected ? bytesToWrite / 2 : bytesToWrite, &written, nullptr);
     if (bytesWritten) *bytesWritten = written;
-    if (ok && written == bytesToWrite) return TRUE;
+    if (ok && !injected && written == bytesToWrite) return TRUE;
     DWORD error = ok ? ERROR_DISK_FULL : ::GetLastError();
     OpenFiles& files = Files();
     {

@@ -1,10 +1,10 @@
 // Handles, CloseHandle and the per-thread last error.
 #include <cerrno>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
-#include "platform/error_code.h"
-#include "platform/handle_table.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/handle_table.h"
 
 namespace win {
 namespace {
@@ -13,7 +13,8 @@ thread_local DWORD t_lastError = ERROR_SUCCESS;
 
 struct HandleTable {
     std::mutex lock;
-    std::unordered_set<KernelObject*> live;
+    std::uintptr_t last = 0;  // the number of the last handle given out
+    std::unordered_map<std::uintptr_t, std::unique_ptr<detail::KernelObject>> live;
 };
 
 HandleTable& Table() {
@@ -32,20 +33,21 @@ void SetLastError(DWORD error) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    KernelObject* object = nullptr;
+    std::unique_ptr<detail::KernelObject> object;
     {
         HandleTable& table = Table();
         std::lock_guard guard(table.lock);
-        auto it = table.live.find(handle);
+        auto it = table.live.find(handle.Value());
         if (it == table.live.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        object = *it;
+        object = std::move(it->second);
         table.live.erase(it);
     }
-    // The destructor does the object's closing work (a file commits its bytes here).
-    delete object;
+    // The destructor does the object's closing work (a file commits its bytes here), outside
+    // the table's lock.
+    object.reset();
     return TRUE;
 }
 
@@ -95,15 +97,15 @@ void SetLastErrorFromErrno(int error) {
 HANDLE RegisterHandle(std::unique_ptr<KernelObject> object) {
     HandleTable& table = Table();
     std::lock_guard guard(table.lock);
-    KernelObject* raw = object.release();
-    table.live.insert(raw);
-    return raw;
+    table.live.emplace(++table.last, std::move(object));
+    return HANDLE{table.last};
 }
 
 KernelObject* FindHandle(HANDLE handle) {
     HandleTable& table = Table();
     std::lock_guard guard(table.lock);
-    return table.live.count(handle) ? handle : nullptr;
+    auto it = table.live.find(handle.Value());
+    return it == table.live.end() ? nullptr : it->second.get();
 }
 
 }  // namespace detail

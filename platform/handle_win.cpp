@@ -1,7 +1,6 @@
 // Handles, CloseHandle and the per-thread last error: the real kernel's.
-#include "platform/win_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/win_types.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

@@ -2,7 +2,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/resources.h"
+#include "platform/internal/platform_internal.h"
 #include "platform/window.h"
 
 namespace win {

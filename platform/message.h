@@ -34,8 +34,8 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 // TRUE when at least one post went through. Entries of dead owners are swept on the way.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The calling thread's queue is created on first use by any of the three calls below; a queue
-// holds at least 4000 messages. Messages arrive in the order they were posted by one sender.
+// The calling thread's queue is created on first use by either call below; a queue holds at
+// least 4000 messages. Messages arrive in the order they were posted by one sender.
 
 // Removes the next message, waiting for one without a limit. FALSE on failure. WM_QUIT is
 // returned like any other message (TRUE); the caller ends its loop on it.
@@ -43,14 +43,5 @@ BOOL GetMessageW(MSG* msg);
 
 // Takes the next message without waiting. FALSE when the queue is empty.
 BOOL PeekMessageW(MSG* msg);
-
-// Linux only (Windows waits on its queues with MsgWaitForMultipleObjects): a descriptor that
-// polls readable while the calling thread's queue holds a message, for a GUI loop to wait on
-// together with its own events. -1 on failure.
-int GetQueueDescriptor();
-
-// Linux only (a Windows queue goes with its thread): closes the calling thread's queue (posts
-// to it fail from then on). A thread's queue also goes away with its process.
-void DestroyThreadQueue();
 
 }  // namespace win

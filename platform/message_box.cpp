@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/internal/platform_internal.h"
+
 namespace win {
 namespace {
 

@@ -22,12 +22,4 @@ using MessageBoxObserver =
     std::function<void(std::u16string_view text, std::u16string_view caption, UINT type)>;
 void SetMessageBoxObserver(MessageBoxObserver observer);
 
-namespace detail {
-
-// Internal to the platform layer: the platform's own box, without the observer. On Linux the
-// current renderer shows it, on Windows the window system; off the screen, both write one line
-// on standard error (screen_posix.cpp, screen_win.cpp).
-int ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type);
-
-}  // namespace detail
 }  // namespace win

@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "platform/device.h"
-#include "platform/error_code.h"
+#include "platform/device_posix.h"
 #include "platform/fault.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/message.h"
 #include "platform/unicode.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {

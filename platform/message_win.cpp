@@ -1,6 +1,7 @@
 // Registered messages and thread message queues: the real window system's.
+#include "platform/fault.h"
+#include "platform/internal/win_internal.h"
 #include "platform/message.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {
@@ -19,6 +20,7 @@ MSG FromNative(const ::MSG& real) {
 }  // namespace
 
 UINT RegisterWindowMessageW(std::u16string_view name) {
+    if (fault::ShouldFail(fault::Op::RegisterMessage, ERROR_GEN_FAILURE)) return 0;
     const std::u16string ownName(name);
     return ::RegisterWindowMessageW(detail::Wide(ownName));
 }
@@ -33,10 +35,12 @@ std::u16string GetRegisteredMessageName(UINT id) {
 }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return ::PostThreadMessageW(threadId, message, wParam, lParam);
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return ::PostMessageW(detail::ToNativeWindow(window), message, wParam, lParam);
 }
 

@@ -15,15 +15,15 @@
 #include <mutex>
 #include <string>
 
-#include "platform/deadline.h"
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/folder_entries.h"
-#include "platform/handle_table.h"
+#include "platform/internal/deadline.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/mutex.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {
@@ -187,10 +187,7 @@ class Mutex final : public detail::WaitableObject {
     ~Mutex() override { ReleaseMapping(mapping_); }
 
     DWORD Wait(DWORD milliseconds) override {
-        if (fault::ShouldFail(fault::Op::WaitMutex)) {
-            SetLastError(ERROR_GEN_FAILURE);
-            return WAIT_FAILED;
-        }
+        if (fault::ShouldFail(fault::Op::WaitMutex, ERROR_GEN_FAILURE)) return WAIT_FAILED;
         pthread_mutex_t* m = &mapping_->shared->mutex;
         int rc;
         if (milliseconds == INFINITE) {
@@ -243,10 +240,7 @@ HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (fault::ShouldFail(fault::Op::CreateMutex)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return nullptr;
-    }
+    if (fault::ShouldFail(fault::Op::CreateMutex, ERROR_GEN_FAILURE)) return nullptr;
     bool created = false;
     Mapping* mapping = AcquireMapping(name, created);
     if (!mapping) return nullptr;

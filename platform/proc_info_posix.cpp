@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "platform/device.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/unique_fd.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 
 namespace win::detail {
 namespace {

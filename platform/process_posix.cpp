@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/deadline.h"
 #include "platform/device.h"
-#include "platform/error_code.h"
-#include "platform/exec_pointers.h"
 #include "platform/fault.h"
-#include "platform/handle_table.h"
-#include "platform/proc_info.h"
+#include "platform/internal/deadline.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/exec_pointers.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/process.h"
 #include "platform/unicode.h"
-#include "platform/unique_fd.h"
 
 extern char** environ;
 

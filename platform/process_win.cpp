@@ -1,8 +1,9 @@
 // Processes and the timed pause: the real kernel's.
 #include "platform/device.h"
+#include "platform/fault.h"
+#include "platform/internal/win_internal.h"
 #include "platform/process.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 
@@ -15,6 +16,7 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (fault::ShouldFail(fault::Op::CreateProcess, ERROR_GEN_FAILURE)) return FALSE;
     // The image path is a device path (from the root of the current drive, with or without its
     // leading backslash). The child's command line starts with its own quoted name, as on
     // Windows every program's does, so that the child's C runtime finds the given command line

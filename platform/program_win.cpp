@@ -1,6 +1,6 @@
 // The program's start on Windows: its module file and the one command-line text.
+#include "platform/internal/win_internal.h"
 #include "platform/program.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

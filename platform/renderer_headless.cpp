@@ -8,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/unicode.h"
 
 namespace win {

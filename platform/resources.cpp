@@ -1,10 +1,9 @@
 // The program's resources: dialog templates and icons, registered by id.
-#include "platform/resources.h"
-
 #include <map>
 #include <mutex>
 
 #include "platform/dialog.h"
+#include "platform/internal/platform_internal.h"
 
 namespace win {
 namespace {

@@ -4,8 +4,9 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/internal/platform_internal.h"
 #include "platform/message_box.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/screen.h"
 
 namespace win {

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/internal/platform_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/unicode.h"
-#include "platform/win_internal.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

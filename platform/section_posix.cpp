@@ -10,17 +10,18 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/handle_table.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/section.h"
-#include "platform/unique_fd.h"
 
 namespace win {
 namespace {
@@ -30,7 +31,7 @@ using detail::UniqueFd;
 // Larger sections are refused: the device's programs share a few hundred bytes.
 constexpr std::uint64_t kLargestSection = std::uint64_t{1} << 30;
 
-class Section final : public KernelObject {
+class Section final : public detail::KernelObject {
   public:
     explicit Section(UniqueFd fd) : fd_(std::move(fd)) {}
     int fd() const { return fd_.get(); }
@@ -147,7 +148,8 @@ Views& AllViews() {
     return *views;
 }
 
-HANDLE Fail(DWORD error) {
+// Both calls fail with a null result: no section, no view.
+std::nullptr_t Fail(DWORD error) {
     SetLastError(error);
     return nullptr;
 }

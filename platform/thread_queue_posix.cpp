@@ -12,14 +12,15 @@
 #include <cstring>
 #include <string>
 
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/folder_entries.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/thread_queue.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/message.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/thread_queue.h"
-#include "platform/unique_fd.h"
+#include "platform/message_posix.h"
 
 namespace win {
 namespace {
@@ -179,10 +180,7 @@ BOOL PostToThread(DWORD threadId, const MSG& message) {
 }  // namespace detail
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (fault::ShouldFail(fault::Op::PostMessage)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     return detail::PostToThread(threadId, MSG{0, message, wParam, lParam});
 }
 

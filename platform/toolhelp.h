@@ -1,8 +1,6 @@
 #pragma once
 // The tool-help walks over the device's processes and threads.
 
-#include <vector>
-
 #include "platform/win_types.h"
 
 namespace win {
@@ -64,10 +62,5 @@ BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry);
 
 // Closes a snapshot (the same as CloseHandle).
 BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
-
-// Linux only: the live processes of the device whose host root is hostRoot (any device, not
-// only this process's), in ascending id; this process is listed only for its own device. For
-// tools and tests that end a device's processes.
-std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot);
 
 }  // namespace win

@@ -1,4 +1,6 @@
 // The tool-help walks: a snapshot of the device's processes or threads taken from /proc.
+#include "platform/toolhelp_posix.h"
+
 #include <signal.h>
 
 #include <cstring>
@@ -8,9 +10,9 @@
 
 #include "platform/device.h"
 #include "platform/fault.h"
-#include "platform/handle_table.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
+#include "platform/internal/handle_table.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
 
@@ -42,7 +44,7 @@ THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
 
 // The device's processes (and their threads), in ascending process id, as /proc shows them
 // when the snapshot is taken. A process that ends half-way through being read is left out whole.
-class Snapshot final : public KernelObject {
+class Snapshot final : public detail::KernelObject {
   public:
     Snapshot(bool processes, bool threads) : hasProcesses(processes), hasThreads(threads) {
         for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {
@@ -112,11 +114,11 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    if (((flags & TH32CS_SNAPPROCESS) && fault::ShouldFail(fault::Op::ProcessSnapshot)) ||
-        ((flags & TH32CS_SNAPTHREAD) && fault::ShouldFail(fault::Op::ThreadSnapshot))) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (((flags & TH32CS_SNAPPROCESS) &&
+         fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||
+        ((flags & TH32CS_SNAPTHREAD) &&
+         fault::ShouldFail(fault::Op::ThreadSnapshot, ERROR_NOT_ENOUGH_MEMORY)))
         return INVALID_HANDLE_VALUE;
-    }
     return detail::RegisterHandle(std::make_unique<Snapshot>((flags & TH32CS_SNAPPROCESS) != 0,
                                                              (flags & TH32CS_SNAPTHREAD) != 0));
 }

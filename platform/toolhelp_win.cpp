@@ -4,8 +4,9 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/fault.h"
+#include "platform/internal/win_internal.h"
 #include "platform/toolhelp.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {
@@ -105,6 +106,11 @@ BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Next next, Copy copy) {
 }  // namespace
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
+    if (((flags & TH32CS_SNAPPROCESS) &&
+         fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||
+        ((flags & TH32CS_SNAPTHREAD) &&
+         fault::ShouldFail(fault::Op::ThreadSnapshot, ERROR_NOT_ENOUGH_MEMORY)))
+        return INVALID_HANDLE_VALUE;
     t_lastAsked = {};
     return detail::FromNativeHandle(::CreateToolhelp32Snapshot(flags, processId));
 }

@@ -1,6 +1,6 @@
 // The device's simple upper-casing on Windows: the window system's own, code unit by code unit.
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
-#include "platform/windows_api.h"
 
 namespace win {
 

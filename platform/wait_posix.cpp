@@ -1,5 +1,5 @@
 // Waiting for a mutex or a process.
-#include "platform/handle_table.h"
+#include "platform/internal/handle_table.h"
 #include "platform/wait.h"
 
 namespace win {

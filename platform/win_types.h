@@ -2,6 +2,7 @@
 // The fixed-width types and constants of the device's Win32-flavoured API. Messages carry
 // fixed 32-bit fields; strings are UTF-16.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,19 +30,27 @@ inline constexpr HWND HWND_BROADCAST = 0xFFFF;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
-// Every kernel object (file, section, mutex, snapshot, process) is owned through a HANDLE
-// and released by CloseHandle.
-class KernelObject {
+// A kernel object (file, section, mutex, snapshot, process) is owned through a HANDLE and
+// released by CloseHandle. A handle is an opaque value that only the platform's calls give out
+// and take: it converts to nothing and compares only with another handle, with nullptr (no
+// handle: the failure of most calls) and with INVALID_HANDLE_VALUE (the failure of a few).
+class HANDLE {
   public:
-    virtual ~KernelObject() = default;
-};
-using HANDLE = KernelObject*;
+    constexpr HANDLE() = default;
+    constexpr HANDLE(std::nullptr_t) {}
+    constexpr explicit HANDLE(std::uintptr_t value) : value_(value) {}
 
-// The invalid-handle value of the device: a pointer value that is never a live object.
-inline HANDLE InvalidHandleValue() {
-    return reinterpret_cast<HANDLE>(~std::uintptr_t{0});
-}
-#define INVALID_HANDLE_VALUE (::win::InvalidHandleValue())
+    // The kernel's own handle on Windows, our handle table's number on Linux.
+    constexpr std::uintptr_t Value() const { return value_; }
+    constexpr explicit operator bool() const { return value_ != 0; }
+    friend constexpr bool operator==(const HANDLE&, const HANDLE&) = default;
+
+  private:
+    std::uintptr_t value_ = 0;
+};
+
+// The invalid-handle value of the device: all bits set, as the real one's.
+inline constexpr HANDLE INVALID_HANDLE_VALUE{~std::uintptr_t{0}};
 
 // Error codes reported by GetLastError.
 inline constexpr DWORD ERROR_SUCCESS = 0;

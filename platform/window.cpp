@@ -6,9 +6,9 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/renderer.h"
-#include "platform/window_registry.h"
-#include "platform/window_table.h"
+#include "platform/internal/window_registry.h"
+#include "platform/renderer_posix.h"
+#include "platform/window_table_posix.h"
 
 namespace win {
 namespace detail {

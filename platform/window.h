@@ -1,7 +1,7 @@
 #pragma once
 // Windows of the calling process: their procedures, synchronous sends and the dispatch of
-// queued messages. A window is top-level and listed in the device's window table
-// (window_table.h), so other processes can post to it.
+// queued messages. A window is top-level and known device-wide (on Linux through our window
+// table, window_table_posix.h), so other processes can post to it.
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,7 @@
 // The device-wide table of top-level windows: one small file per window in the runtime
 // folder, and window messages posted to the owner thread's queue.
+#include "platform/window_table_posix.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,16 +13,15 @@
 #include <optional>
 #include <string>
 
-#include "platform/error_code.h"
 #include "platform/fault.h"
-#include "platform/folder_entries.h"
+#include "platform/internal/error_code.h"
+#include "platform/internal/folder_entries.h"
+#include "platform/internal/proc_info.h"
+#include "platform/internal/runtime_folder.h"
+#include "platform/internal/thread_queue.h"
+#include "platform/internal/unique_fd.h"
 #include "platform/message.h"
-#include "platform/proc_info.h"
-#include "platform/runtime_folder.h"
-#include "platform/thread_queue.h"
 #include "platform/unicode.h"
-#include "platform/unique_fd.h"
-#include "platform/window_table.h"
 
 namespace win {
 namespace {
@@ -185,10 +186,7 @@ std::vector<TopLevelWindow> ListTopLevelWindows() {
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (fault::ShouldFail(fault::Op::PostMessage)) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
+    if (fault::ShouldFail(fault::Op::PostMessage, ERROR_GEN_FAILURE)) return FALSE;
     if (window == HWND_BROADCAST) {
         BOOL any = FALSE;
         for (const TopLevelWindow& w : ListTopLevelWindows())

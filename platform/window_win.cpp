@@ -4,9 +4,9 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/resources.h"
+#include "platform/internal/platform_internal.h"
+#include "platform/internal/win_internal.h"
 #include "platform/window.h"
-#include "platform/windows_api.h"
 
 namespace win {
 namespace {

@@ -1,18 +1,33 @@
 #pragma once
-// Internal to the Windows implementation (*_win.cpp): the real Windows API, and the conversions
-// between its types and the platform headers' fixed-width ones.
+// Windows only: the real Windows API, for the platform's *_win.cpp files and for the Windows
+// programs that call it beyond the platform. Code that uses the platform's headers takes
+// <windows.h> through this header only; it may then stand anywhere among them.
 //
-// Include it after every platform header (its name sorts last among them): <windows.h> defines
-// as macros many names that the platform headers declare as constants (TRUE, WM_CLOSE,
-// ERROR_*, ...), so after it those names mean the real macros, whose values are the same.
-// The platform's own types stay unqualified inside namespace win (HWND, MSG, HANDLE); the
-// real ones are written with "::" (::HWND, ::MSG, ::HANDLE).
+// <windows.h> defines as macros many names that the platform's headers declare (TRUE,
+// WM_CLOSE, ERROR_*, LOWORD, ...). So every header that both platforms have comes first, here:
+// whatever the including file's order, the platform's declarations are compiled before the
+// macros exist, and a platform header included after this one is already in. The macros that
+// stay have the platform's values; those that would rename the platform's own calls, or give
+// INVALID_HANDLE_VALUE the real type, are undefined below. Inside namespace win the platform's
+// types are the unqualified ones (HWND, MSG, HANDLE); the real ones are written with "::".
 
+#include "platform/append_file.h"
+#include "platform/device.h"
+#include "platform/dialog.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/mutex.h"
+#include "platform/process.h"
+#include "platform/program.h"
+#include "platform/screen.h"
+#include "platform/section.h"
+#include "platform/toolhelp.h"
+#include "platform/unicode.h"
+#include "platform/wait.h"
 #include "platform/win_types.h"
-
-// The platform's invalid-handle value has the same bit pattern as the real one, which replaces
-// its definition here.
-#undef INVALID_HANDLE_VALUE
+#include "platform/window.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -27,46 +42,17 @@
 #include <tlhelp32.h>
 // clang-format on
 
-// Function-like macros of <windows.h> that share a name with the platform's own calls.
+// Macros that would rename the platform's functions and fault::Op's enumerators: the A/W
+// switches and the function-like macros of the same names.
 #undef CreateDialogIndirectW
 #undef DialogBoxIndirectW
 #undef GetDlgItemText
-
-#include <cstdint>
-#include <string>
-
-namespace win::detail {
-
-// A kernel handle travels in the platform's HANDLE (a KernelObject pointer) as the same bits;
-// the pointer is never dereferenced.
-inline ::HANDLE ToNativeHandle(KernelObject* handle) {
-    return reinterpret_cast<::HANDLE>(handle);
-}
-inline KernelObject* FromNativeHandle(::HANDLE handle) {
-    return reinterpret_cast<KernelObject*>(handle);
-}
-
-// User handles (windows, icons) are 32-bit values: Windows keeps them below 2^32 and extends
-// them with their sign, so they travel in 32 bits whole.
-inline ::HWND ToNativeWindow(std::uint32_t window) {
-    return reinterpret_cast<::HWND>(static_cast<INT_PTR>(static_cast<std::int32_t>(window)));
-}
-inline std::uint32_t FromNativeWindow(::HWND window) {
-    return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(window));
-}
-inline ::HICON ToNativeIcon(std::uint32_t icon) {
-    return reinterpret_cast<::HICON>(static_cast<INT_PTR>(static_cast<std::int32_t>(icon)));
-}
-inline std::uint32_t FromNativeIcon(::HICON icon) {
-    return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(icon));
-}
-
-// UTF-16 strings as the API's wide strings: both are 16-bit code units on Windows.
-inline const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-inline std::u16string FromWide(const wchar_t* text, std::size_t length) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
-
-}  // namespace win::detail
+#undef CreateFile
+#undef CreateMutex
+#undef CreateProcess
+#undef PostMessage
+#undef Process32First
+#undef Process32Next
+// The platform's invalid handle has the real one's bits; a real handle is compared with it
+// through detail::FromNativeHandle (internal/win_internal.h).
+#undef INVALID_HANDLE_VALUE

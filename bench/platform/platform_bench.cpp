@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/section.h"

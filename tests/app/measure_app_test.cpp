@@ -12,7 +12,7 @@
 #include "app/run_mode.h"
 #include "link/meas_link.h"
 #include "platform/message_box.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/unicode.h"
 #include "tests/link_support/device_processes.h"
 #include "tests/support/temp_device.h"

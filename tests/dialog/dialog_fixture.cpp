@@ -13,7 +13,7 @@
 #include "link/protocol/meas_protocol.h"
 #include "platform/device.h"
 #include "platform/mutex.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/section.h"
 #include "platform/unicode.h"
 #include "tests/support/temp_device.h"

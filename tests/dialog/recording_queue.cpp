@@ -3,6 +3,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/message_posix.h"
 #include "platform/process.h"
 #include "platform/window.h"
 

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         win::HANDLE file =
             win::CreateFileW(kResultFilePath, win::GENERIC_WRITE, 0, nullptr, win::CREATE_ALWAYS,
                              win::FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 1;
+        if (file == win::INVALID_HANDLE_VALUE) return 1;
         std::printf("held\n");
         std::fflush(stdout);
         for (;;) pause();

@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "platform/section.h"
 
@@ -46,9 +47,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::int32_t hz = 0;
-    win::HANDLE section = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+    win::HANDLE section = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr,
                                                   win::PAGE_READWRITE, 0, 120, u"NXMAP");
-    if (section && section != INVALID_HANDLE_VALUE) {
+    if (section && section != win::INVALID_HANDLE_VALUE) {
         if (auto* view = static_cast<std::uint8_t*>(
                 win::MapViewOfFile(section, win::FILE_MAP_ALL_ACCESS, 0, 0, 0))) {
             hz = static_cast<std::int32_t>(view[5] | view[6] << 8 | view[7] << 16 |

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "tests/faults/campaign.h"
 
 namespace nxfault {

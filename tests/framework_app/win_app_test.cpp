@@ -9,7 +9,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 
 namespace {
 

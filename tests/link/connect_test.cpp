@@ -125,8 +125,8 @@ TEST_F(LinkTest, SetupHoldsSectionViewAndMutexUntilDisconnectedOnce) {
 TEST_F(LinkTest, ExistingSectionIsOpenedAsItIs) {
     Start("bin/NX.EXE");
     // The measurement program came first and wrote its record.
-    win::HANDLE theirs = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE,
-                                                 0, 120, kMeasSectionName);
+    win::HANDLE theirs = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr,
+                                                 win::PAGE_READWRITE, 0, 120, kMeasSectionName);
     ASSERT_NE(theirs, nullptr);
     auto* theirView =
         static_cast<std::uint8_t*>(win::MapViewOfFile(theirs, win::FILE_MAP_ALL_ACCESS, 0, 0, 0));

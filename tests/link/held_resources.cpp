@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "platform/mutex.h"
 #include "platform/section.h"
@@ -37,9 +38,9 @@ void WarmUpLinkServices() {
     win::RegisterWindowMessageW(u"NXTESTWARMUP");
     for (win::DWORD kind : {win::TH32CS_SNAPPROCESS, win::TH32CS_SNAPTHREAD}) {
         win::HANDLE snapshot = win::CreateToolhelp32Snapshot(kind, 0);
-        if (snapshot != INVALID_HANDLE_VALUE) win::CloseToolhelp32Snapshot(snapshot);
+        if (snapshot != win::INVALID_HANDLE_VALUE) win::CloseToolhelp32Snapshot(snapshot);
     }
-    win::HANDLE section = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+    win::HANDLE section = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr,
                                                   win::PAGE_READWRITE, 0, 120, u"NXTESTWARMUP");
     if (section) {
         void* view = win::MapViewOfFile(section, win::FILE_MAP_ALL_ACCESS, 0, 0, 0);

@@ -14,7 +14,7 @@
 #include "link/meas_link.h"
 #include "platform/fault.h"
 #include "platform/message_box.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/toolhelp.h"
 #include "tests/link_support/device_processes.h"
 #include "tests/support/child.h"
@@ -90,7 +90,7 @@ class LinkTest : public testing::Test {
     // Whether the platform's process walk lists the process.
     static bool DeviceLists(pid_t pid) {
         win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPPROCESS, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return false;
+        if (snapshot == win::INVALID_HANDLE_VALUE) return false;
         bool listed = false;
         win::PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
@@ -104,7 +104,7 @@ class LinkTest : public testing::Test {
     // The process that owns a thread, by the platform's thread walk; 0 when none does.
     static win::DWORD OwnerOfThread(win::DWORD threadId) {
         win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return 0;
+        if (snapshot == win::INVALID_HANDLE_VALUE) return 0;
         win::DWORD owner = 0;
         win::THREADENTRY32 entry{};
         entry.dwSize = sizeof entry;

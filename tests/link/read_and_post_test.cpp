@@ -18,8 +18,8 @@ class RecordTest : public LinkTest {
   protected:
     void SetUp() override {
         LinkTest::SetUp();
-        g_measSection = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE,
-                                                0, 120, kMeasSectionName);
+        g_measSection = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr,
+                                                win::PAGE_READWRITE, 0, 120, kMeasSectionName);
         ASSERT_NE(g_measSection, nullptr);
         g_measView = static_cast<std::uint8_t*>(
             win::MapViewOfFile(g_measSection, win::FILE_MAP_ALL_ACCESS, 0, 0, 0));

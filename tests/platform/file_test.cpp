@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/fault.h"
 #include "platform/section.h"
 #include "platform/unicode.h"

@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/platform/peer.h"
 
 namespace {
@@ -122,6 +124,29 @@ TEST(Hygiene, ServicesReportTheCauseOfAFailure) {
     setrlimit(RLIMIT_NOFILE, &saved);
     for (std::size_t i = 0; i < errors.size(); ++i)
         EXPECT_EQ(errors[i], ERROR_TOO_MANY_OPEN_FILES) << cases[i].service;
+}
+
+// A closed handle is refused from then on, also once new objects of its kind have been made
+// (a handle named by the object's address would find the new object there).
+TEST(Hygiene, AClosedHandleStaysRefused) {
+    const std::function<HANDLE()> kinds[] = {
+        [] { return CreateMutexW(nullptr, FALSE, u""); },
+        [] {
+            return CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, u"");
+        },
+        [] { return CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0); },
+    };
+    for (const auto& make : kinds) {
+        HANDLE closed = make();
+        ASSERT_TRUE(closed && closed != INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(CloseHandle(closed));
+        std::vector<HANDLE> fresh;
+        for (int i = 0; i < 4; ++i) fresh.push_back(make());
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(CloseHandle(closed));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        for (HANDLE h : fresh) EXPECT_TRUE(CloseHandle(h));
+    }
 }
 
 TEST(Fault, TheNthCallOfAnOperationFailsAndOnlyThatOne) {

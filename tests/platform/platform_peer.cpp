@@ -12,12 +12,13 @@
 #include "platform/device.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 
 using namespace win;
 

@@ -9,10 +9,11 @@
 #include <algorithm>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/platform/peer.h"
 
 namespace {

@@ -7,8 +7,9 @@
 #include <thread>
 
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "platform/process.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/platform/peer.h"
 
 namespace {

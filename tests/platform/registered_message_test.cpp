@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/message.h"
 #include "tests/platform/peer.h"
 

@@ -8,7 +8,7 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/screen_fixture.h"
 #include "tests/screen/test_dialog.h"
 

@@ -9,7 +9,8 @@
 #include <functional>
 #include <thread>
 
-#include "platform/renderer.h"
+#include "platform/dialog_posix.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/screen_fixture.h"
 #include "tests/screen/test_dialog.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/screen_fixture.h"
 #include "tests/support/expected_file.h"
 

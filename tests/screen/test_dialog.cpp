@@ -7,7 +7,7 @@
 #include <FL/Fl.H>
 #include <FL/x.H>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/screen_fixture.h"
 
 namespace nxtest {

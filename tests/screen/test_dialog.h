@@ -9,7 +9,7 @@
 
 #include "platform/dialog.h"
 #include "platform/message.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/virtual_screen.h"
 
 namespace nxtest {

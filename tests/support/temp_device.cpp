@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "platform/toolhelp.h"
+#include "platform/toolhelp_posix.h"
 
 namespace nxtest {
 namespace fs = std::filesystem;

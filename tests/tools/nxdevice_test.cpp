@@ -8,7 +8,7 @@
 
 #include "link/protocol/meas_protocol.h"
 #include "platform/process.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/tools/sim_session.h"
 #include "tools/nxsim/scenario.h"
 

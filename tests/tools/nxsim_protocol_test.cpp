@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "link/protocol/meas_protocol.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/tools/sim_session.h"
 
 namespace nxtest {

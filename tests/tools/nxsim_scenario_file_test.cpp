@@ -14,8 +14,9 @@ namespace {
 
 TEST(NxsimScenarioFileTest, MalformedFileExitsWithTwoAndTouchesNothing) {
     // A record the test put there stays as it is.
-    win::HANDLE section = win::CreateFileMappingW(
-        INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0, kMeasRecordSize, kMeasSectionName);
+    win::HANDLE section =
+        win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
+                                kMeasRecordSize, kMeasSectionName);
     ASSERT_TRUE(section);
     auto* view =
         static_cast<std::uint8_t*>(win::MapViewOfFile(section, win::FILE_MAP_ALL_ACCESS, 0, 0, 0));

@@ -8,10 +8,11 @@
 #include <filesystem>
 
 #include "link/protocol/meas_protocol.h"
+#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 
 namespace nxtest {
 
@@ -22,7 +23,7 @@ std::string ToolPath(const std::string& name) {
 std::vector<win::DWORD> ThreadsOf(pid_t pid) {
     std::vector<win::DWORD> threads;
     win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return threads;
+    if (snapshot == win::INVALID_HANDLE_VALUE) return threads;
     win::THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (bool ok = win::Thread32First(snapshot, &entry); ok;
@@ -126,8 +127,8 @@ std::vector<win::MSG> SimSession::Collect(std::chrono::milliseconds duration, bo
 
 MeasRecord SimSession::ReadRecord() {
     if (!mutex_) {
-        section_ = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
-                                           kMeasRecordSize, kMeasSectionName);
+        section_ = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE,
+                                           0, kMeasRecordSize, kMeasSectionName);
         view_ = win::MapViewOfFile(section_, win::FILE_MAP_ALL_ACCESS, 0, 0, 0);
         mutex_ = win::CreateMutexW(nullptr, win::FALSE, kMeasMutexName);
     }

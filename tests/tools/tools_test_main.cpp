@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "tests/support/temp_device.h"
 #include "tests/tools/sim_session.h"
 

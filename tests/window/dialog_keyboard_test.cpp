@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/dialog_posix.h"
 #include "tests/window/test_dialog.h"
 
 namespace {

@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/dialog_posix.h"
 #include "platform/message.h"
-#include "platform/renderer.h"
-#include "platform/window_table.h"
+#include "platform/renderer_posix.h"
+#include "platform/window_table_posix.h"
 #include "tests/window/test_dialog.h"
 
 namespace {

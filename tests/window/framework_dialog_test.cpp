@@ -10,7 +10,7 @@
 #include "framework/win_app.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tests/window/test_dialog.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 
 namespace nxtest {
 

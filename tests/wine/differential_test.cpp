@@ -9,7 +9,7 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/device.h"
+#include "platform/device_posix.h"
 #include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 #include "tests/wine/wine_prefix.h"
@@ -28,6 +28,7 @@ struct Scenario {
     // on Windows an event holds its name.
     bool startLockUnusable = false;
     std::string startFolder = "";  // the bridge's current folder in the device; "" the root
+    const char* faults = nullptr;  // NX_FAULTS of the bridge: then it writes no result file
 
     friend void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 };
@@ -89,6 +90,11 @@ void BlockStartLockFile(const TempDevice& device) {
     }
 }
 
+std::vector<std::string> FaultEnvironment(const Scenario& s) {
+    if (!s.faults) return {};
+    return {std::string("NX_FAULTS=") + s.faults};
+}
+
 Outcome RunOnLinux(const Scenario& s) {
     TempDevice device;
     device.WriteFile("scenario.ini", s.ini + kLog);
@@ -106,7 +112,7 @@ Outcome RunOnLinux(const Scenario& s) {
     std::vector<std::string> argv = {"/bin/sh",     "-c", startIn, "sh", device.Path(s.startFolder),
                                      NX_BRIDGE_PATH};
     argv.insert(argv.end(), s.args.begin(), s.args.end());
-    return Finish(s, device, Child(argv, device));
+    return Finish(s, device, Child(argv, device, FaultEnvironment(s)));
 }
 
 Outcome RunOnWindows(const Scenario& s) {
@@ -125,7 +131,8 @@ Outcome RunOnWindows(const Scenario& s) {
     }
     Outcome outcome =
         Finish(s, device.device(),
-               device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s, s.startFolder));
+               device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s, s.startFolder,
+                            FaultEnvironment(s)));
     if (holder && !holder->Wait(20s)) holder->Kill();
     return outcome;
 }
@@ -143,7 +150,7 @@ TEST_P(Differential, SameResultFileAndCommandsOnBothPlatforms) {
 
     EXPECT_EQ(linux.exitCode, std::optional<int>(0));
     EXPECT_EQ(windows.exitCode, std::optional<int>(0));
-    EXPECT_EQ(linux.result.has_value(), s.resultFile != nullptr);
+    EXPECT_EQ(linux.result.has_value(), s.resultFile != nullptr && !s.faults);
     EXPECT_EQ(windows.result, linux.result);
     EXPECT_EQ(linux.commands, s.commands);
     EXPECT_EQ(windows.commands, linux.commands);
@@ -207,6 +214,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-Gha1", "\\flashdisk\\"},
                  "VLMIS.OUT",
                  Requests()},
+        // The disk fills in the middle of the result file: the run ends as it always does and
+        // leaves no file (the Windows build injects the platform's faults too).
+        Scenario{.name = "DiskFullMidWrite",
+                 .ini = Record(1, 5, 6),
+                 .args = kGha0,
+                 .resultFile = "VLMIS.OUT",
+                 .commands = Requests(),
+                 .faults = "WriteFile:1"},
         // No switch matched: the link is set up (the stand-in started), nothing else.
         Scenario{"NoSwitch", Record(0, 1, 2), {"-gha0", "\\FlashDisk\\"}, nullptr, {}},
         // The stand-in dies holding the mutex while the run polls: one copy is skipped, the

@@ -142,10 +142,12 @@ WineDevice::~WineDevice() {
 }
 
 Child WineDevice::Start(const std::string& program, const std::vector<std::string>& args,
-                        std::chrono::seconds limit, const std::string& folder) const {
+                        std::chrono::seconds limit, const std::string& folder,
+                        const std::vector<std::string>& extraEnv) const {
     const WinePrefix& prefix = WinePrefix::Shared();
-    return Child(prefix.WineCommand(device_.Path(folder), program, args, limit), device_,
-                 prefix.Environment());
+    std::vector<std::string> env = prefix.Environment();
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return Child(prefix.WineCommand(device_.Path(folder), program, args, limit), device_, env);
 }
 
 ProcessResult WineDevice::Run(const std::string& program, const std::vector<std::string>& args,

@@ -67,9 +67,10 @@ class WineDevice {
     std::string Path(const std::string& relative) const { return device_.Path(relative); }
 
     // Starts a Windows program with its current folder at the device's root (or at folder,
-    // a folder inside the device).
+    // a folder inside the device) and extraEnv in its environment.
     Child Start(const std::string& program, const std::vector<std::string>& args,
-                std::chrono::seconds limit = 60s, const std::string& folder = "") const;
+                std::chrono::seconds limit = 60s, const std::string& folder = "",
+                const std::vector<std::string>& extraEnv = {}) const;
     // Runs a Windows program to its end the same way; its standard output and exit code.
     ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
                       std::chrono::seconds limit = 30s) const;

@@ -6,7 +6,7 @@
 #include "platform/message.h"
 #include "platform/unicode.h"
 #include "platform/window.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tools/nxdevice/commands.h"
 
 namespace nxdevice {

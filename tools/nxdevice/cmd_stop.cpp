@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/device.h"
+#include "platform/device_posix.h"
 #include "tools/nxdevice/commands.h"
 #include "tools/nxdevice/process_list.h"
 

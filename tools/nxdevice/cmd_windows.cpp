@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "platform/unicode.h"
-#include "platform/window_table.h"
+#include "platform/window_table_posix.h"
 #include "tools/nxdevice/commands.h"
 
 namespace nxdevice {

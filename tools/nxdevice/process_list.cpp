@@ -11,7 +11,7 @@ std::optional<std::vector<DeviceProcess>> ListDeviceProcesses() {
     std::vector<DeviceProcess> list;
 
     win::HANDLE processes = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPPROCESS, 0);
-    if (processes == INVALID_HANDLE_VALUE) return std::nullopt;
+    if (processes == win::INVALID_HANDLE_VALUE) return std::nullopt;
     win::PROCESSENTRY32W p{};
     p.dwSize = sizeof p;
     for (bool ok = win::Process32First(processes, &p); ok; ok = win::Process32Next(processes, &p)) {
@@ -22,7 +22,7 @@ std::optional<std::vector<DeviceProcess>> ListDeviceProcesses() {
     win::CloseToolhelp32Snapshot(processes);
 
     win::HANDLE threads = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPTHREAD, 0);
-    if (threads == INVALID_HANDLE_VALUE) return std::nullopt;
+    if (threads == win::INVALID_HANDLE_VALUE) return std::nullopt;
     win::THREADENTRY32 t{};
     t.dwSize = sizeof t;
     for (bool ok = win::Thread32First(threads, &t); ok; ok = win::Thread32Next(threads, &t)) {

@@ -87,7 +87,7 @@ bool MeasSimulator::RegisterMessages() {
 }
 
 bool MeasSimulator::OpenSharedRecord() {
-    section_ = win::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
+    section_ = win::CreateFileMappingW(win::INVALID_HANDLE_VALUE, nullptr, win::PAGE_READWRITE, 0,
                                        kMeasRecordSize, kMeasSectionName);
     if (section_) view_ = win::MapViewOfFile(section_, win::FILE_MAP_ALL_ACCESS, 0, 0, 0);
     if (view_) mutex_ = win::CreateMutexW(nullptr, win::FALSE, kMeasMutexName);

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "platform/message.h"
+#include "platform/message_posix.h"
 #include "tools/nxsim/waiting.h"
 
 namespace nxsim {

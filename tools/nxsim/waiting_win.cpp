@@ -40,7 +40,7 @@ Waiting::Event Waiting::Wait(int timeoutMs) {
 std::string OwnFolder() {
     wchar_t path[MAX_PATH];
     DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::u16string folder = win::detail::FromWide(path, length);
+    std::u16string folder(reinterpret_cast<const char16_t*>(path), length);
     folder.erase(folder.find_last_of(u"\\/") + 1);
     return win::Utf16ToUtf8(folder);
 }

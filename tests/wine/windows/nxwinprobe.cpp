@@ -21,6 +21,10 @@
 
 namespace {
 
+std::u16string FromWide(const wchar_t* text, std::size_t length) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+
 // Prints a control's text, asked of the control itself (GetWindowTextW would give another
 // process's control only its caption, which an edit control never changes); 1 when the
 // control did not answer.
@@ -30,7 +34,7 @@ int PrintText(::HWND window) {
     if (!::SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
                                SMTO_ABORTIFHUNG, 5000, &length))
         return 1;
-    std::printf("%s\n", win::Utf16ToUtf8(win::detail::FromWide(text, length)).c_str());
+    std::printf("%s\n", win::Utf16ToUtf8(FromWide(text, length)).c_str());
     return 0;
 }
 
@@ -48,8 +52,7 @@ int Kill(const std::u16string& name) {
     int found = 0;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
          more = ::Process32NextW(snapshot, &entry)) {
-        if (!win::EqualsIgnoreCase(
-                win::detail::FromWide(entry.szExeFile, std::wcslen(entry.szExeFile)), name))
+        if (!win::EqualsIgnoreCase(FromWide(entry.szExeFile, std::wcslen(entry.szExeFile)), name))
             continue;
         if (::HANDLE process =
                 ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
@@ -73,18 +76,18 @@ BOOL CALLBACK CountShown(::HWND window, LPARAM lParam) {
     wchar_t text[512] = {};
     const int length = ::GetWindowTextW(window, text, std::size(text));
     if (::IsWindowVisible(window) &&
-        win::detail::FromWide(text, length > 0 ? length : 0) == count->title)
+        FromWide(text, length > 0 ? length : 0) == count->title)
         ++count->shown;
     return TRUE;
 }
 
-int Hold(const std::u16string& name, const std::u16string& file) {
-    ::HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, win::detail::Wide(name));
+int Hold(const wchar_t* name, const wchar_t* file) {
+    ::HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
     if (!event) return 1;
     std::printf("held\n");
     std::fflush(stdout);
     for (int i = 0;
-         i < 600 && ::GetFileAttributesW(win::detail::Wide(file)) == INVALID_FILE_ATTRIBUTES; ++i)
+         i < 600 && ::GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES; ++i)
         ::Sleep(100);
     ::CloseHandle(event);
     return 0;
@@ -93,19 +96,17 @@ int Hold(const std::u16string& name, const std::u16string& file) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    auto arg = [&](int i) {
-        return i < argc ? win::detail::FromWide(argv[i], std::wcslen(argv[i])) : u"";
-    };
+    auto arg = [&](int i) { return i < argc ? FromWide(argv[i], std::wcslen(argv[i])) : u""; };
     const std::u16string command = arg(1), title = arg(2);
     if (command == u"kill") return Kill(title);
-    if (command == u"hold" && argc >= 4) return Hold(title, arg(3));
+    if (command == u"hold" && argc >= 4) return Hold(argv[2], argv[3]);
     if (command == u"count") {
         Count count{title};
         ::EnumWindows(&CountShown, reinterpret_cast<LPARAM>(&count));
         std::printf("%d\n", count.shown);
         return 0;
     }
-    ::HWND window = ::FindWindowW(nullptr, win::detail::Wide(title));
+    ::HWND window = ::FindWindowW(nullptr, argc > 2 ? argv[2] : L"");
     if (!window) return 1;
     if (command == u"where") {
         if (argc < 4) return Where(window);

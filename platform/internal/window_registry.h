@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "platform/dialog.h"
+#include "platform/dialog_posix.h"
 
 namespace win::detail {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/internal/unique_fd.h"
 
 namespace win::detail {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/window/renderer_fltk_widgets.h"
+#include "platform/fltk/renderer_fltk_widgets.h"
 
 namespace win::fltk {
 

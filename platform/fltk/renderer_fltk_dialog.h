@@ -19,8 +19,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/dialog.h"
-#include "platform/window/renderer_fltk_widgets.h"
+#include "platform/dialog_posix.h"
+#include "platform/fltk/renderer_fltk_widgets.h"
 
 namespace win::fltk {
 

@@ -1,5 +1,6 @@
-// The renderer's pieces that need no window: which renderer a process gets, how keys become
-// messages, how icons become images, and the dialog font's units.
+// Linux only, a test of the imitation's own machinery: the FLTK renderer's pieces that need no
+// window (which renderer a process gets, how keys become messages, how icons become images, the
+// dialog font's units), through its internal headers.
 // clang-format off: gtest must come before the X headers, whose macros (None) break it.
 #include <gtest/gtest.h>
 // clang-format on
@@ -7,9 +8,9 @@
 #include <FL/Enumerations.H>
 #include <FL/x.H>
 
-#include "platform/renderer.h"
-#include "platform/window/renderer_fltk_dialog.h"
-#include "platform/window/renderer_fltk_widgets.h"
+#include "platform/fltk/renderer_fltk_dialog.h"
+#include "platform/fltk/renderer_fltk_widgets.h"
+#include "platform/renderer_posix.h"
 #include "tests/screen/screen_fixture.h"
 
 namespace nxtest {

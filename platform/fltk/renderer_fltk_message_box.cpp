@@ -1,4 +1,4 @@
-#include "platform/window/renderer_fltk_message_box.h"
+#include "platform/fltk/renderer_fltk_message_box.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>

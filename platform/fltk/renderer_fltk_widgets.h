@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 
 namespace win::fltk {
 

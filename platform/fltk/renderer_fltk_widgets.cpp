@@ -1,4 +1,4 @@
-#include "platform/window/renderer_fltk_widgets.h"
+#include "platform/fltk/renderer_fltk_widgets.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>

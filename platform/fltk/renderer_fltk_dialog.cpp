@@ -1,4 +1,4 @@
-#include "platform/window/renderer_fltk_dialog.h"
+#include "platform/fltk/renderer_fltk_dialog.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "platform/dialog_posix.h"
 #include "platform/unicode.h"
 
 namespace win::fltk {

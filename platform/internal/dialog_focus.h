@@ -3,7 +3,7 @@
 // order, the groups, and the default push button look that follows the focus. Not part of the
 // platform's public surface.
 
-#include "platform/window_registry.h"
+#include "platform/internal/window_registry.h"
 
 namespace win::detail {
 

@@ -2,7 +2,7 @@
 // What kind of control a template entry makes, for the dialog manager. Not part of the
 // platform's public surface.
 
-#include "platform/dialog.h"
+#include "platform/dialog_posix.h"
 
 namespace win::detail {
 

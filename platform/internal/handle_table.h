@@ -1,13 +1,20 @@
 #pragma once
-// Internal to the platform layer: every HANDLE given out is registered here, so that a stale,
-// foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead of being
-// dereferenced.
+// Internal to the platform layer: every HANDLE given out is a number registered here, never
+// given out again, so that a stale, foreign or doubly closed handle is refused with
+// ERROR_INVALID_HANDLE.
 
 #include <memory>
 
 #include "platform/win_types.h"
 
 namespace win::detail {
+
+// What a handle stands for: CloseHandle destroys it, and its destructor does the object's
+// closing work.
+class KernelObject {
+  public:
+    virtual ~KernelObject() = default;
+};
 
 // A kernel object that WaitForSingleObject can wait on.
 class WaitableObject : public KernelObject {

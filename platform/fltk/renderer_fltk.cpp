@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/dialog_posix.h"
+#include "platform/fltk/renderer_fltk_dialog.h"
+#include "platform/fltk/renderer_fltk_message_box.h"
 #include "platform/message.h"
-#include "platform/renderer.h"
+#include "platform/renderer_posix.h"
 #include "platform/unicode.h"
-#include "platform/window/renderer_fltk_dialog.h"
-#include "platform/window/renderer_fltk_message_box.h"
 
 namespace win {
 

@@ -1,0 +1,26 @@
+#pragma once
+// Internal to both implementations: what one service's file offers another.
+
+#include "platform/file.h"
+#include "platform/window.h"
+
+namespace win::detail {
+
+// Whether CreateFileW's arguments ask for what it offers (GENERIC_WRITE, CREATE_ALWAYS, no
+// sharing, no security attributes, no template file).
+inline bool IsOfferedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
+                          DWORD creationDisposition, HANDLE templateFile) {
+    return desiredAccess == GENERIC_WRITE && shareMode == 0 && !securityAttributes &&
+           creationDisposition == CREATE_ALWAYS &&
+           (!templateFile || templateFile == INVALID_HANDLE_VALUE);
+}
+
+// The platform's own message box, without MessageBoxW's observer. On Linux the current renderer
+// shows it, on Windows the window system; off the screen, both write one line on standard
+// error (screen_posix.cpp, screen_win.cpp).
+int ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type);
+
+// The icon registered under the id by RegisterIconResource, or nullptr. (resources.cpp)
+const IconResource* FindIconResource(int resourceId);
+
+}  // namespace win::detail
