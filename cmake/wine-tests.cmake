@@ -1,0 +1,37 @@
+# The wine suite in the Linux build (CTest label "wine"): the Windows programs, built from these
+# same sources by this same build, run under Wine. Included by the top-level CMakeLists.txt when
+# the tests are built.
+option(NX_WINE_TESTS "Build the Windows programs too and run them under Wine" OFF)
+set(NX_WINE_SESSION_SCRIPT ${PROJECT_SOURCE_DIR}/tests/wine/wine_session.sh)
+if(NOT NX_WINE_TESTS)
+  # Without the suite, bench/wine runs the windows preset's programs.
+  set(NX_WINDOWS_BIN ${PROJECT_SOURCE_DIR}/build/windows/bin)
+  return()
+endif()
+
+find_program(NX_MINGW_CXX x86_64-w64-mingw32-g++-posix)
+nx_require(NX_MINGW_CXX g++-mingw-w64-x86-64-posix "x86_64-w64-mingw32-g++-posix")
+foreach(tool wine wineserver wineboot)
+  find_program(NX_${tool}_PROGRAM ${tool})
+  nx_require(NX_${tool}_PROGRAM "wine (with wine64)" ${tool})
+endforeach()
+find_program(NX_XVFB_PROGRAM Xvfb)
+nx_require(NX_XVFB_PROGRAM xvfb Xvfb)
+
+# The Windows build: this source tree configured with the MinGW-w64 toolchain as the windows
+# preset does, in build/<preset>/windows, and built (its own Ninja deciding what is out of
+# date) every time this build is, so that no test can run a Windows program older than its
+# sources. Every target that runs Windows programs depends on it.
+include(ExternalProject)
+set(NX_WINDOWS_BIN ${CMAKE_BINARY_DIR}/windows/bin)
+ExternalProject_Add(nxwindows_programs
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/windows
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+             -DCMAKE_BUILD_TYPE=Release -DNX_WERROR=ON
+             -DCMAKE_RUNTIME_OUTPUT_DIRECTORY=${NX_WINDOWS_BIN}
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ""
+  USES_TERMINAL_CONFIGURE ON
+  USES_TERMINAL_BUILD ON)
