@@ -1,6 +1,6 @@
 # The wine suite in the Linux build (CTest label "wine"): the Windows programs, built from these
-# same sources by this same build, run under Wine. Included by the top-level CMakeLists.txt when
-# the tests are built.
+# same sources by this same build, run under Wine in one Wine session that the suite's tests
+# share. Included by the top-level CMakeLists.txt when the tests are built.
 option(NX_WINE_TESTS "Build the Windows programs too and run them under Wine" OFF)
 set(NX_WINE_SESSION_SCRIPT ${PROJECT_SOURCE_DIR}/tests/wine/wine_session.sh)
 if(NOT NX_WINE_TESTS)
@@ -35,3 +35,11 @@ ExternalProject_Add(nxwindows_programs
   INSTALL_COMMAND ""
   USES_TERMINAL_CONFIGURE ON
   USES_TERMINAL_BUILD ON)
+
+# The session: made by the test wine_session_start before the first test that needs it, ended
+# by wine_session_end after the last (tests/wine/CMakeLists.txt), described in this file. Its
+# tests take turns (one prefix: its process walks, named objects and screen are shared) and
+# each has its own time limit.
+set(NX_WINE_SESSION ${CMAKE_BINARY_DIR}/wine-session)
+set(NX_WINE_TEST_PROPERTIES LABELS wine FIXTURES_REQUIRED wine_session
+                            RESOURCE_LOCK wine_session TIMEOUT 120)
