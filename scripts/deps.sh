@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev        # libFuzzer targets and LeakSanitizer runtime
   valgrind                        # memcheck runs of the end-to-end modes
   g++-mingw-w64-x86-64-posix      # the Windows programs (the windows preset)
+  googletest                      # GoogleTest's sources, built for the Windows test programs
   wine wine64                     # the wine suite: the Windows programs run on Linux
 )
 missing=()
