@@ -37,8 +37,8 @@ ExternalProject_Add(nxwindows_programs
   USES_TERMINAL_BUILD ON)
 
 # The session: made by the test wine_session_start before the first test that needs it, ended
-# by wine_session_end after the last (tests/wine/CMakeLists.txt), described in this file. Its
-# tests take turns (one prefix: its process walks, named objects and screen are shared) and
+# by wine_session_end after the last (tests/wine/CMakeLists.txt), and described meanwhile in the
+# file NX_WINE_SESSION. Its tests take turns (one prefix: its process walks, named objects and screen are shared) and
 # each has its own time limit.
 set(NX_WINE_SESSION ${CMAKE_BINARY_DIR}/wine-session)
 set(NX_WINE_TEST_PROPERTIES LABELS wine FIXTURES_REQUIRED wine_session
