@@ -11,6 +11,7 @@ packages=(
   clang                           # libFuzzer targets (its runtime: below)
   valgrind                        # memcheck runs of the end-to-end modes
   g++-mingw-w64-x86-64-posix      # the Windows programs (the windows preset)
+  googletest                      # GoogleTest's sources, built for the Windows test programs
   wine wine64                     # the wine suite: the Windows programs run on Linux
 )
 

@@ -7,9 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
-
-#include "tests/screen/virtual_screen.h"
 
 extern char** environ;
 
@@ -21,31 +20,34 @@ namespace {
 // Drive letters for devices; c: and z: are the prefix's own.
 constexpr char kDriveLetters[] = "defghijklmnopqrstuvwxy";
 
+// What a Windows program needs from the session's file; the rest is the session's own.
+constexpr const char* kWindowsEnvironment[] = {
+    "WINEPREFIX=", "WINEDEBUG=", "WINEDLLOVERRIDES=", "DISPLAY="};
+
 WinePrefix* g_prefix = nullptr;
 
-// Runs a program of the prefix's own (wineserver, wineboot, reg) to its end under a time
-// limit, with the prefix's environment and no device. True when it exited with 0.
-bool RunPrefixTool(const std::vector<std::string>& command, const std::vector<std::string>& env,
-                   std::chrono::seconds limit) {
-    std::vector<std::string> args = {"timeout", "-k", "5", std::to_string(limit.count())};
-    args.insert(args.end(), command.begin(), command.end());
+// Runs the session script to its end under a time limit, without a device or a display of the
+// test's; its errors go to the test's standard error. True when it exited with 0.
+bool RunSessionScript(const std::string& verb, const std::string& file,
+                      std::chrono::seconds limit) {
+    std::vector<std::string> args = {
+        "timeout", "-k", "5", std::to_string(limit.count()), "/bin/sh", NX_WINE_SESSION_SCRIPT,
+        verb,      file};
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         std::string_view entry(*e);
         if (entry.rfind("DEVICE_ROOT=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0) continue;
         environment.emplace_back(entry);
     }
-    environment.insert(environment.end(), env.begin(), env.end());
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     for (auto& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
-    // Its outputs, and those of a server it leaves running, never reach the test's own.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd ? O_WRONLY : O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -73,36 +75,41 @@ void WinePrefix::End() {
 
 WinePrefix::WinePrefix() {
     if (!fs::exists(WindowsProgram("nxbridge.exe")))
-        throw std::runtime_error("no Windows build in " NX_WINDOWS_BIN
-                                 ": cmake --preset windows && cmake --build --preset windows");
-    VirtualScreen* screen = VirtualScreen::Shared();
-    if (!screen) throw std::runtime_error("no virtual screen (Xvfb, xdotool)");
-    std::string pattern = "/tmp/nxwine-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-    path_ = folder_ + "/prefix";
-    fs::create_directory(path_);
-    env_ = {"WINEPREFIX=" + path_, "WINEDEBUG=-all",
-            "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY=" + screen->display()};
-    // The server first, kept for the whole program: every wine call after it starts warm. It
-    // stays a minute after its last program, so it ends by itself should this program die.
-    // Without a window manager, Wine draws the windows' captions itself only when asked to.
-    if (!RunPrefixTool({"wineserver", "-p60"}, env_, 30s) ||
-        !RunPrefixTool({"wineboot", "-i"}, env_, 180s) ||
-        !RunPrefixTool({"wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Decorated",
-                        "/d", "N", "/f"},
-                       env_, 60s)) {
-        RunPrefixTool({"wineserver", "-k"}, env_, 30s);
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-        throw std::runtime_error("cannot make the Wine prefix in " + path_);
+        throw std::runtime_error("no Windows programs in " NX_WINDOWS_BIN);
+    const char* session = std::getenv("NX_WINE_SESSION");
+    if (session && *session) {
+        sessionFile_ = session;
+    } else {
+        std::string pattern = "/tmp/nxwine-run-XXXXXX";
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        ownFolder_ = pattern;
+        sessionFile_ = ownFolder_ + "/session";
+        if (!RunSessionScript("start", sessionFile_, 300s)) {
+            fs::remove_all(ownFolder_);
+            throw std::runtime_error("cannot make a Wine session");
+        }
+    }
+    std::ifstream in(sessionFile_);
+    for (std::string line; std::getline(in, line);) {
+        for (const char* name : kWindowsEnvironment)
+            if (line.rfind(name, 0) == 0) env_.push_back(line);
+        if (line.rfind("WINEPREFIX=", 0) == 0) path_ = line.substr(11);
+        if (line.rfind("DISPLAY=", 0) == 0) setenv("DISPLAY", line.c_str() + 8, 1);
+    }
+    if (path_.empty() || env_.size() != std::size(kWindowsEnvironment)) {
+        if (!ownFolder_.empty()) {
+            RunSessionScript("end", sessionFile_, 60s);
+            fs::remove_all(ownFolder_);
+        }
+        throw std::runtime_error("no Wine session in " + sessionFile_);
     }
 }
 
 WinePrefix::~WinePrefix() {
-    RunPrefixTool({"wineserver", "-k"}, env_, 30s);
+    if (ownFolder_.empty()) return;
+    RunSessionScript("end", sessionFile_, 60s);
     std::error_code ec;
-    fs::remove_all(folder_, ec);
+    fs::remove_all(ownFolder_, ec);
 }
 
 std::vector<std::string> WinePrefix::WineCommand(const std::string& hostFolder,
@@ -124,13 +131,14 @@ WineDevice::WineDevice(const std::string& scenario, bool withStandIn) {
         device_.WriteFile("FLASHDISK/NEDIX/NXSIM.INI", scenario);
     }
     // A letter of its own: the programs started from the device's folder have their current
-    // folder on that drive, whose root is the device's root.
-    static std::size_t next = 0;
-    drive_ = std::string(1, kDriveLetters[next++ % (sizeof kDriveLetters - 1)]) + ":";
-    const fs::path link = WinePrefix::Shared().path() + "/dosdevices/" + drive_;
-    std::error_code ec;
-    fs::remove(link, ec);
-    fs::create_directory_symlink(device_.root(), link);
+    // folder on that drive, whose root is the device's root. Another test program of the
+    // session may hold a letter: making the link claims it.
+    const std::string dosdevices = WinePrefix::Shared().path() + "/dosdevices/";
+    for (const char* letter = kDriveLetters; *letter && drive_.empty(); ++letter) {
+        const std::string drive = std::string(1, *letter) + ":";
+        if (symlink(device_.root().c_str(), (dosdevices + drive).c_str()) == 0) drive_ = drive;
+    }
+    if (drive_.empty()) throw std::runtime_error("no drive letter free in " + dosdevices);
 }
 
 WineDevice::~WineDevice() {

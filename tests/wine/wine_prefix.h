@@ -1,8 +1,8 @@
 #pragma once
-// The wine suite's Windows: a private Wine prefix with one persistent wineserver for the whole
-// test program, on the program's virtual screen; devices as drive letters of that prefix; and
-// the Windows programs run with their current folder at a device's root, each under a time
-// limit.
+// The wine suite's Windows: a Wine session (a private prefix with its own Xvfb and one warm
+// wineserver, tests/wine/wine_session.sh) shared by the test programs of a test run; devices
+// as drive letters of that prefix; and the Windows programs run with their current folder at a
+// device's root, each under a time limit.
 
 #include <sys/types.h>
 
@@ -23,13 +23,12 @@ std::string WindowsProgram(const std::string& name);
 
 class WinePrefix {
   public:
-    // The prefix of this test program, made on first use: a fresh folder under /tmp, its own
-    // wineserver (kept running until End, and a minute after its last program), and windows
-    // that draw their own caption, since no window manager runs. Throws std::runtime_error when
-    // it cannot be made.
+    // The session that NX_WINE_SESSION names (the file its fixture wrote, see
+    // tests/wine/CMakeLists.txt), or else one of this program's own, made on first use and
+    // ended by End. Puts the session's screen into DISPLAY. Throws std::runtime_error when
+    // there is no session and none can be made.
     static WinePrefix& Shared();
-    // Ends every process of the prefix and its wineserver, and removes the folder. Called once,
-    // when the test program ends.
+    // Ends the session this program made, if it made one. Called once, when the program ends.
     static void End();
 
     // What a Windows program needs in its environment: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES
@@ -47,15 +46,15 @@ class WinePrefix {
     WinePrefix();
     ~WinePrefix();
 
-    std::string folder_, path_;
+    std::string ownFolder_;  // the folder of the session's file, when the session is our own
+    std::string sessionFile_, path_;
     std::vector<std::string> env_;
-    pid_t server_ = -1;
 };
 
 // A Windows device: a temporary device laid out with the Windows stand-ins (NX.EXE,
 // NxSetup.exe, NxShortcut.EXE and NXSIM.INI with the scenario, in \FLASHDISK\NEDIX) and
-// mapped to a drive letter of the shared prefix. When it goes, every NX.EXE of the prefix is ended
-// and the letter is unmapped.
+// mapped to the first drive letter free in the prefix. When it goes, every NX.EXE of the prefix
+// is ended and the letter is unmapped.
 class WineDevice {
   public:
     explicit WineDevice(const std::string& scenario, bool withStandIn = true);
