@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/internal/system_posix.h"
+
 namespace win::detail {
 
 // The canonical host path of a device root given as DEVICE_ROOT's value (empty means "/"). A
@@ -14,8 +16,7 @@ namespace win::detail {
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory = {});
 
 // A folder of the runtime folder ("sections", "mutexes", ...), created 0700 on first use.
-// Empty when it cannot be made.
-std::string RuntimeSubdirectory(std::string_view name);
+sys::Result<std::string> RuntimeSubdirectory(std::string_view name);
 
 // A kernel-object name as one file name: letters, digits, '-' and '_' stay, every other byte
 // of its UTF-8 becomes "%XX"; over-long names are cut and completed with a hash of the whole
