@@ -17,6 +17,7 @@
 #include "platform/mutex.h"
 #include "platform/section.h"
 #include "platform/window_table_posix.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_device.h"
 
 namespace {
@@ -109,6 +110,17 @@ TEST(SystemLayer, TheNextWriterSweepsTheTemporariesOfDeadWritersOnly) {
     EXPECT_TRUE(CommitFile(f));
     EXPECT_FALSE(fs::exists(ofDead));
     EXPECT_EQ(nxtest::ReadFileBytes(ofLive), "being written");
+}
+
+// NX_FAULTS names the layer's calls too: in another process, its first rename fails with EIO.
+TEST(SystemLayer, TheEnvironmentMakesANamedCallFailInAnotherProcess) {
+    auto write = [](const char* faults) {
+        return nxtest::RunProcess({NX_PLATFORM_PEER, "file", "\\E.OUT", "text"},
+                                  *nxtest::CurrentDevice(), std::chrono::seconds(30), {faults})
+            .out;
+    };
+    EXPECT_EQ(write("NX_FAULTS=rename:1"), "error " + std::to_string(ERROR_GEN_FAILURE) + "\n");
+    EXPECT_EQ(write("NX_FAULTS=rename:2"), "committed\n");
 }
 
 }  // namespace
