@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <vector>
 
 #include "platform/device.h"
@@ -170,16 +168,11 @@ std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDir
 }
 
 sys::Result<std::string> RuntimeSubdirectory(std::string_view name) {
-    static std::mutex lock;
-    static std::map<std::string, std::string, std::less<>> made;
-    std::lock_guard guard(lock);
-    if (auto it = made.find(name); it != made.end()) return it->second;
     const std::string& runtime = RuntimeDirectory();
     if (runtime.empty()) return sys::Errno{EACCES};
     std::string path = JoinPath(runtime, name);
     std::string why;
     if (sys::Status status = MakePrivateFolder(path, why); !status) return status.failure();
-    made.emplace(std::string(name), path);
     return path;
 }
 

@@ -15,7 +15,8 @@ namespace win::detail {
 // are resolved when the folder exists; otherwise the path is only normalised.
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory = {});
 
-// A folder of the runtime folder ("sections", "mutexes", ...), created 0700 on first use.
+// A folder of the runtime folder ("sections", "mutexes", ...), created 0700 on first use and
+// checked like the runtime folder on every use.
 sys::Result<std::string> RuntimeSubdirectory(std::string_view name);
 
 // A kernel-object name as one file name: letters, digits, '-' and '_' stay, every other byte
