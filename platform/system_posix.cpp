@@ -72,7 +72,11 @@ Result<std::string> TempPath(const std::string& folder, const std::string& name)
 std::optional<Owner> TemporaryOwner(const std::string& entry) {
     const std::size_t mark = entry.find(kTempMark);
     if (entry[0] != '.' || mark == std::string::npos) return std::nullopt;
-    return Owner{static_cast<pid_t>(std::atol(entry.c_str() + mark + kTempMark.size())), {}};
+    const char* digits = entry.c_str() + mark + kTempMark.size();
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '.' || pid <= 0) return std::nullopt;  // not one of ours
+    return Owner{static_cast<pid_t>(pid), {}};
 }
 
 // Links the open file in as path: a new name for the file itself, wherever /proc's link leads.
