@@ -2,11 +2,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/append_file.h"
 #include "platform/device.h"
+#include "platform/internal/system_posix.h"
 
 namespace win {
 
@@ -16,20 +16,20 @@ AppendFile::~AppendFile() {
 
 bool AppendFile::Open(std::u16string_view devicePath) {
     const std::string host = ResolveDevicePath(devicePath);
-    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        error_ = host + ": " + std::strerror(errno);
+    auto fd = sys::Open(host, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0644);
+    if (!fd) {
+        error_ = host + ": " + std::strerror(fd.error());
         return false;
     }
-    handle_ = fd;
+    handle_ = fd->Release();
     return true;
 }
 
 bool AppendFile::Append(std::string_view bytes) {
     if (!IsOpen()) return false;
-    ssize_t n = write(static_cast<int>(handle_), bytes.data(), bytes.size());
-    if (n == static_cast<ssize_t>(bytes.size())) return true;
-    error_ = n < 0 ? std::strerror(errno) : "short write";
+    auto n = sys::Write(static_cast<int>(handle_), bytes.data(), bytes.size());
+    if (n && *n == bytes.size()) return true;
+    error_ = n ? "short write" : std::strerror(n.error());
     return false;
 }
 

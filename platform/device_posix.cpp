@@ -1,7 +1,6 @@
 // The device root, device paths and the runtime folder.
 #include "platform/device_posix.h"
 
-#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -12,13 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <vector>
 
 #include "platform/device.h"
-#include "platform/internal/folder_entries.h"
 #include "platform/internal/runtime_folder.h"
+#include "platform/internal/system_posix.h"
 #include "platform/unicode.h"
 
 namespace win {
@@ -77,18 +74,18 @@ std::string PrivateFolderFault(const struct stat& st) {
     return {};
 }
 
-// Makes one level of the runtime folder (mode 0700), or finds it made. False, with errno set
-// and the reason in why, when it cannot be made or fails the check.
-bool MakePrivateFolder(const std::string& path, std::string& why) {
-    struct stat st {};
-    if ((mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) || lstat(path.c_str(), &st) != 0) {
-        why = std::strerror(errno);
-        return false;
+// Makes one level of the runtime folder (mode 0700), or finds it made. Fails (EACCES when it
+// fails the check, with the reason in why) when it cannot be used.
+sys::Status MakePrivateFolder(const std::string& path, std::string& why) {
+    sys::Status made = sys::MakeFolder(path, 0700);
+    auto st = made || made.error() == EEXIST ? sys::Stat(path, false) : made.failure();
+    if (!st) {
+        why = std::strerror(st.error());
+        return st.failure();
     }
-    why = PrivateFolderFault(st);
-    if (why.empty()) return true;
-    errno = EACCES;
-    return false;
+    why = PrivateFolderFault(*st);
+    if (!why.empty()) return sys::Errno{EACCES};
+    return {};
 }
 
 // True for a folder that can hold this user's runtime folders: a real folder, not inside the
@@ -96,12 +93,12 @@ bool MakePrivateFolder(const std::string& path, std::string& why) {
 // user's own and closed to others ($XDG_RUNTIME_DIR), or a shared one of root's or this
 // user's whose sticky bit keeps others from replacing what this user made in it (/dev/shm).
 bool IsRuntimeBase(const std::string& base, const std::string& root, bool own) {
-    struct stat st {};
-    if (stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    auto st = sys::Stat(base);
+    if (!st || !S_ISDIR(st->st_mode)) return false;
     if (root != "/" && IsPrefixFolder(root, base)) return false;
-    if (own) return st.st_uid == geteuid() && (st.st_mode & 077) == 0;
-    return (st.st_uid == 0 || st.st_uid == geteuid()) &&
-           ((st.st_mode & 022) == 0 || (st.st_mode & S_ISVTX) != 0);
+    if (own) return PrivateFolderFault(*st).empty();
+    return (st->st_uid == 0 || st->st_uid == geteuid()) &&
+           ((st->st_mode & 022) == 0 || (st->st_mode & S_ISVTX) != 0);
 }
 
 // The folder that holds this user's runtime folders: "nxdevice" in $XDG_RUNTIME_DIR when that is
@@ -134,11 +131,10 @@ void ReportNoRuntimeFolder(const std::string& why) {
 // The entry of folder whose name equals name without regard to letter case: an exact match
 // first, else the first in directory order; name itself when there is none.
 std::string MatchEntry(const std::string& folder, const std::string& name, bool& exists) {
-    struct stat st {};
-    exists = lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    exists = static_cast<bool>(sys::Stat(JoinPath(folder, name), false));
     if (exists) return name;
     const std::u16string wanted = Utf8ToUtf16(name);
-    for (std::string& candidate : detail::FolderEntries(folder)) {
+    for (std::string& candidate : sys::FolderEntries(folder)) {
         if (EqualsIgnoreCase(Utf8ToUtf16(candidate), wanted)) {
             exists = true;
             return candidate;
@@ -150,18 +146,6 @@ std::string MatchEntry(const std::string& folder, const std::string& name, bool&
 }  // namespace
 
 namespace detail {
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
-    while (dirent* entry = readdir(dir)) {
-        std::string_view name(entry->d_name);
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    closedir(dir);
-    return names;
-}
 
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory) {
     std::string path = value.empty() ? std::string("/") : std::string(value);
@@ -183,20 +167,12 @@ std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDir
     return NormalizeAbsolutePath(path);
 }
 
-std::string RuntimeSubdirectory(std::string_view name) {
-    static std::mutex lock;
-    static std::map<std::string, std::string, std::less<>> made;
-    std::lock_guard guard(lock);
-    if (auto it = made.find(name); it != made.end()) return it->second;
+sys::Result<std::string> RuntimeSubdirectory(std::string_view name) {
     const std::string& runtime = RuntimeDirectory();
-    if (runtime.empty()) {
-        errno = EACCES;
-        return {};
-    }
+    if (runtime.empty()) return sys::Errno{EACCES};
     std::string path = JoinPath(runtime, name);
     std::string why;
-    if (!MakePrivateFolder(path, why)) return {};
-    made.emplace(std::string(name), path);
+    if (sys::Status status = MakePrivateFolder(path, why); !status) return status.failure();
     return path;
 }
 

@@ -4,7 +4,9 @@
 //
 // In process, tests call FailNth. Across processes, the variable NX_FAULTS ("Op:n,Op:n", read
 // once when the process first asks) makes the n-th call of each named operation fail; "Op:*"
-// makes every call fail. Op is the enumerator's name ("CreateMutex"); unknown names are ignored.
+// makes every call fail. Op is the enumerator's name ("CreateMutex"), or on Linux the name of a
+// system call of the platform's layer ("rename"), which then fails with EIO; other names are
+// ignored.
 
 #include "platform/win_types.h"
 
@@ -47,5 +49,13 @@ void Reset();
 // form then sets the calling thread's last error to error.
 bool ShouldFail(Op op);
 bool ShouldFail(Op op, DWORD error);
+
+// The system calls of the Linux layer (platform/internal/system_posix.h), by the names it gives
+// them ("open", "rename", "open O_TMPFILE"): the n-th call (0: every call) fails with the errno
+// error without being made. Reset forgets these too.
+void FailCall(std::string_view call, int n, int error);
+
+// Called by that layer: the errno this call of the named system call is to fail with, or 0.
+int CallError(std::string_view call);
 
 }  // namespace win::fault

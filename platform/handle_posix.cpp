@@ -1,10 +1,9 @@
 // Handles, CloseHandle and the per-thread last error.
-#include <cerrno>
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/internal/error_code.h"
 #include "platform/internal/handle_table.h"
+#include "platform/internal/system_posix.h"
 
 namespace win {
 namespace {
@@ -38,10 +37,7 @@ BOOL CloseHandle(HANDLE handle) {
         HandleTable& table = Table();
         std::lock_guard guard(table.lock);
         auto it = table.live.find(handle.Value());
-        if (it == table.live.end()) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
+        if (it == table.live.end()) return sys::Fail(ERROR_INVALID_HANDLE, FALSE);
         object = std::move(it->second);
         table.live.erase(it);
     }
@@ -52,47 +48,6 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 namespace detail {
-
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-        case 0:
-            return ERROR_SUCCESS;
-        case ENOENT:
-            return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR:
-            return ERROR_PATH_NOT_FOUND;
-        case ENAMETOOLONG:
-            return ERROR_FILENAME_EXCED_RANGE;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ELOOP:  // a link where none may be followed
-        case ETXTBSY:
-            return ERROR_ACCESS_DENIED;
-        case EEXIST:
-            return ERROR_ALREADY_EXISTS;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return ERROR_DISK_FULL;
-        case ENOMEM:
-            return ERROR_NOT_ENOUGH_MEMORY;
-        case EMFILE:
-        case ENFILE:
-            return ERROR_TOO_MANY_OPEN_FILES;
-        case EINVAL:
-            return ERROR_INVALID_PARAMETER;
-        case EBADF:
-            return ERROR_INVALID_HANDLE;
-        default:
-            return ERROR_GEN_FAILURE;
-    }
-}
-
-void SetLastErrorFromErrno(int error) {
-    SetLastError(ErrorFromErrno(error));
-}
 
 HANDLE RegisterHandle(std::unique_ptr<KernelObject> object) {
     HandleTable& table = Table();

@@ -1,9 +1,6 @@
 // Registered message names: a device-wide table file "<hex id> <name>" per line, changed only
 // under an exclusive lock.
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,15 +13,15 @@
 #include "platform/device.h"
 #include "platform/device_posix.h"
 #include "platform/fault.h"
-#include "platform/internal/error_code.h"
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 #include "platform/message.h"
 #include "platform/unicode.h"
 
 namespace win {
 namespace {
 
-using detail::UniqueFd;
+using sys::Fail;
+using sys::UniqueFd;
 
 constexpr UINT kFirstId = 0xC000;
 constexpr UINT kLastId = 0xFFFF;
@@ -88,20 +85,6 @@ std::vector<Entry> ParseTable(const std::string& text, std::size_t& complete) {
     return entries;
 }
 
-bool ReadAll(int fd, std::string& out) {
-    out.clear();
-    char buffer[8192];
-    off_t offset = 0;
-    for (;;) {
-        ssize_t n = pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
-}
-
 // This process's copy of what it has learnt from the table; ids never change once given.
 struct Cache {
     std::mutex lock;
@@ -121,31 +104,18 @@ void Remember(Cache& cache, const Entry& entry) {
     cache.nameById.emplace(entry.id, entry.name);
 }
 
-// Opens the table locked for the caller; invalid when the runtime folder is unusable.
-UniqueFd OpenLockedTable() {
-    const std::string& runtime = RuntimeDirectory();
-    if (runtime.empty()) {
-        errno = EACCES;
-        return UniqueFd();
-    }
-    UniqueFd fd(
-        open((runtime + "/messages").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!fd.valid()) return fd;
-    while (flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR) return UniqueFd();
-    return fd;
-}
-
-UINT Fail(DWORD error) {
-    SetLastError(error);
-    return 0;
+// The table's whole text, read under its lock, which table holds from then on.
+sys::Result<std::string> ReadLocked(sys::Result<UniqueFd>& table) {
+    if (RuntimeDirectory().empty()) return sys::Errno{EACCES};
+    table = sys::OpenLocked(RuntimeDirectory() + "/messages", LOCK_EX);
+    return table ? sys::ReadAll(table->get()) : table.failure();
 }
 
 }  // namespace
 
 UINT RegisterWindowMessageW(std::u16string_view name) {
-    if (name.empty() || name.size() > kLongestName) return Fail(ERROR_INVALID_PARAMETER);
-    if (fault::ShouldFail(fault::Op::RegisterMessage)) return Fail(ERROR_GEN_FAILURE);
+    if (name.empty() || name.size() > kLongestName) return Fail(ERROR_INVALID_PARAMETER, 0u);
+    if (fault::ShouldFail(fault::Op::RegisterMessage)) return Fail(ERROR_GEN_FAILURE, 0u);
     std::u16string upper(name);
     CharUpperW(upper);
     Cache& cache = TheCache();
@@ -153,33 +123,31 @@ UINT RegisterWindowMessageW(std::u16string_view name) {
     if (auto it = cache.idByUpperName.find(upper); it != cache.idByUpperName.end())
         return it->second;
 
-    UniqueFd table = OpenLockedTable();
-    std::string text;
-    if (!table.valid() || !ReadAll(table.get(), text)) return Fail(detail::ErrorFromErrno(errno));
+    sys::Result<UniqueFd> table;
+    auto text = ReadLocked(table);
+    if (!text) return Fail(text, 0u);
     std::size_t complete = 0;
     UINT highest = kFirstId - 1;
-    for (const Entry& entry : ParseTable(text, complete)) {
+    for (const Entry& entry : ParseTable(*text, complete)) {
         Remember(cache, entry);
         if (entry.id > highest) highest = entry.id;
     }
     if (auto it = cache.idByUpperName.find(upper); it != cache.idByUpperName.end())
         return it->second;
-    if (highest >= kLastId) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (highest >= kLastId) return Fail(ERROR_NOT_ENOUGH_MEMORY, 0u);
 
-    // A line cut short by a writer that died is dropped before the new one is appended.
-    if (complete < text.size() && ftruncate(table.get(), static_cast<off_t>(complete)) != 0)
-        return Fail(detail::ErrorFromErrno(errno));
+    // A line cut short by a writer that died is dropped before the new one is appended, and a
+    // line that cannot be written whole is taken back, so no reader trips over half a line.
     const Entry entry{highest + 1, std::u16string(name)};
     char idText[16];
     std::snprintf(idText, sizeof idText, "%04X ", entry.id);
     const std::string line = idText + EscapeName(name) + "\n";
-    ssize_t n = pwrite(table.get(), line.data(), line.size(), static_cast<off_t>(complete));
-    if (n != static_cast<ssize_t>(line.size())) {
-        // A short write is a full disk.
-        const DWORD error = n < 0 ? detail::ErrorFromErrno(errno) : ERROR_DISK_FULL;
-        // Leave no partial line behind for the next reader to trip over.
-        [[maybe_unused]] int ignored = ftruncate(table.get(), static_cast<off_t>(complete));
-        return Fail(error);
+    const auto end = static_cast<off_t>(complete);
+    sys::Status status = sys::Truncate(table->get(), end);
+    if (status) status = sys::WriteAll(table->get(), line, end);
+    if (!status) {
+        (void)sys::Truncate(table->get(), end);
+        return Fail(status, 0u);
     }
     Remember(cache, entry);
     return entry.id;
@@ -189,11 +157,11 @@ std::u16string GetRegisteredMessageName(UINT id) {
     Cache& cache = TheCache();
     std::lock_guard guard(cache.lock);
     if (auto it = cache.nameById.find(id); it != cache.nameById.end()) return it->second;
-    UniqueFd table = OpenLockedTable();
-    std::string text;
-    if (!table.valid() || !ReadAll(table.get(), text)) return {};
+    sys::Result<UniqueFd> table;
+    auto text = ReadLocked(table);
+    if (!text) return {};
     std::size_t complete = 0;
-    for (const Entry& entry : ParseTable(text, complete)) Remember(cache, entry);
+    for (const Entry& entry : ParseTable(*text, complete)) Remember(cache, entry);
     auto it = cache.nameById.find(id);
     return it == cache.nameById.end() ? std::u16string() : it->second;
 }

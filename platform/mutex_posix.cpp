@@ -3,32 +3,26 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/fault.h"
-#include "platform/internal/deadline.h"
-#include "platform/internal/error_code.h"
-#include "platform/internal/folder_entries.h"
 #include "platform/internal/handle_table.h"
-#include "platform/internal/proc_info.h"
 #include "platform/internal/runtime_folder.h"
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 #include "platform/mutex.h"
 
 namespace win {
 namespace {
 
-using detail::UniqueFd;
+using sys::Fail;
+using sys::UniqueFd;
 
 constexpr std::uint32_t kMagic = 0x4E584D58;  // "NXMX"
 constexpr std::uint32_t kLayout = 1;
@@ -72,74 +66,34 @@ bool InitialiseMutex(SharedMutex* shared) {
     return ok;
 }
 
-SharedMutex* MapMutex(int fd) {
-    void* memory = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    return memory == MAP_FAILED ? nullptr : static_cast<SharedMutex*>(memory);
+sys::Result<SharedMutex*> MapMutex(int fd) {
+    auto memory = sys::Map(sizeof(SharedMutex), fd);
+    if (!memory) return memory.failure();
+    return static_cast<SharedMutex*>(*memory);
 }
 
-// Removes initialisation files left by processes that died while making a mutex.
-void SweepDeadInitFiles(const std::string& folder) {
-    for (const std::string& name : detail::FolderEntries(folder)) {
-        if (name.rfind(".init.", 0) != 0) continue;
-        if (!detail::IsRunning(static_cast<pid_t>(std::atol(name.c_str() + 6))))
-            unlink((folder + "/" + name).c_str());
-    }
-}
-
-// Opens the mutex file, making it first when there is none: the new mutex is initialised in
-// a private file and linked into place, so every opener finds a fully initialised one, and
-// of two racing makers exactly one wins.
-UniqueFd OpenOrMake(const std::string& folder, const std::string& path, bool& created) {
-    created = false;
-    UniqueFd fd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    if (fd.valid() || errno != ENOENT) return fd;
-    SweepDeadInitFiles(folder);
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = folder + "/.init." + std::to_string(getpid()) + "." +
-                             std::to_string(gettid()) + "." + std::to_string(counter++);
-    UniqueFd made(open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!made.valid()) return made;
-    bool ok = ftruncate(made.get(), sizeof(SharedMutex)) == 0;
-    if (ok) {
-        SharedMutex* shared = MapMutex(made.get());
-        ok = shared && InitialiseMutex(shared);
-        if (shared) munmap(shared, sizeof(SharedMutex));
-    }
-    if (ok && link(temp.c_str(), path.c_str()) == 0) {
-        created = true;
-        unlink(temp.c_str());
-        return made;
-    }
-    const int error = ok ? 0 : errno;
-    unlink(temp.c_str());
-    if (!ok) {
-        errno = error;
-        return UniqueFd();
-    }
-    return UniqueFd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-}
-
-Mapping* Fail(DWORD error) {
-    SetLastError(error);
-    return nullptr;
+// A new mutex file: the mutex, initialised.
+sys::Status InitialiseFile(int fd) {
+    sys::Status status = sys::Truncate(fd, sizeof(SharedMutex));
+    auto shared = status ? MapMutex(fd) : status.failure();
+    if (!shared) return shared.failure();
+    const bool initialised = InitialiseMutex(*shared);
+    munmap(*shared, sizeof(SharedMutex));
+    if (!initialised) return sys::Errno{EINVAL};
+    return {};
 }
 
 // The mapping of the named (or an unnamed) mutex; nullptr with the last error set on failure.
 Mapping* AcquireMapping(std::u16string_view name, bool& created) {
     created = true;
     if (name.empty()) {
-        void* memory = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE,
-                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED) return Fail(detail::ErrorFromErrno(errno));
-        auto* shared = static_cast<SharedMutex*>(memory);
-        if (!InitialiseMutex(shared)) {
-            munmap(memory, sizeof(SharedMutex));
-            return Fail(ERROR_GEN_FAILURE);
+        auto shared = MapMutex(-1);
+        if (!shared) return Fail(shared, nullptr);
+        if (!InitialiseMutex(*shared)) {
+            munmap(*shared, sizeof(SharedMutex));
+            return Fail(ERROR_GEN_FAILURE, nullptr);
         }
-        auto* mapping = new Mapping;
-        mapping->shared = shared;
-        mapping->handles = 1;
-        return mapping;
+        return new Mapping{{}, *shared, 1, {0}};
     }
     const std::string key = detail::ObjectFileName(name);
     Registry& registry = Mappings();
@@ -149,24 +103,22 @@ Mapping* AcquireMapping(std::u16string_view name, bool& created) {
         ++it->second->handles;
         return it->second;
     }
-    const std::string folder = detail::RuntimeSubdirectory("mutexes");
-    if (folder.empty()) return Fail(detail::ErrorFromErrno(errno));
-    UniqueFd fd = OpenOrMake(folder, folder + "/" + key, created);
-    if (!fd.valid()) return Fail(detail::ErrorFromErrno(errno));
+    auto folder = detail::RuntimeSubdirectory("mutexes");
+    if (!folder) return Fail(folder, nullptr);
+    auto fd = sys::OpenOrMake(*folder, key, InitialiseFile, created);
+    if (!fd) return Fail(fd, nullptr);
     // A file that is too small, or does not hold a mutex of this layout, is not a mutex.
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0 || st.st_size < static_cast<off_t>(sizeof(SharedMutex)))
-        return Fail(ERROR_INVALID_HANDLE);
-    SharedMutex* shared = MapMutex(fd.get());
-    if (!shared) return Fail(detail::ErrorFromErrno(errno));
-    if (shared->magic != kMagic || shared->layout != kLayout) {
-        munmap(shared, sizeof(SharedMutex));
-        return Fail(ERROR_INVALID_HANDLE);
+    auto st = sys::FileStat(fd->get());
+    if (!st) return Fail(st, nullptr);
+    if (st->st_size < static_cast<off_t>(sizeof(SharedMutex)))
+        return Fail(ERROR_INVALID_HANDLE, nullptr);
+    auto shared = MapMutex(fd->get());
+    if (!shared) return Fail(shared, nullptr);
+    if ((*shared)->magic != kMagic || (*shared)->layout != kLayout) {
+        munmap(*shared, sizeof(SharedMutex));
+        return Fail(ERROR_INVALID_HANDLE, nullptr);
     }
-    auto* mapping = new Mapping;
-    mapping->key = key;
-    mapping->shared = shared;
-    mapping->handles = 1;
+    auto* mapping = new Mapping{key, *shared, 1, {0}};
     registry.byName.emplace(key, mapping);
     return mapping;
 }
@@ -195,7 +147,7 @@ class Mutex final : public detail::WaitableObject {
         } else if (milliseconds == 0) {
             rc = pthread_mutex_trylock(m);
         } else {
-            const timespec deadline = detail::MonotonicDeadline(milliseconds);
+            const timespec deadline = sys::MonotonicDeadline(milliseconds);
             rc = pthread_mutex_clocklock(m, CLOCK_MONOTONIC, &deadline);
         }
         switch (rc) {
@@ -216,15 +168,12 @@ class Mutex final : public detail::WaitableObject {
             default:
                 break;
         }
-        detail::SetLastErrorFromErrno(rc);
-        return WAIT_FAILED;
+        return Fail(sys::ErrorCode(rc), WAIT_FAILED);
     }
 
     BOOL Release() {
-        if (pthread_mutex_unlock(&mapping_->shared->mutex) != 0) {
-            SetLastError(ERROR_NOT_OWNER);
-            return FALSE;
-        }
+        if (pthread_mutex_unlock(&mapping_->shared->mutex) != 0)
+            return Fail(ERROR_NOT_OWNER, FALSE);
         --mapping_->ownedLevels;
         return TRUE;
     }
@@ -236,10 +185,7 @@ class Mutex final : public detail::WaitableObject {
 }  // namespace
 
 HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, std::u16string_view name) {
-    if (securityAttributes) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (securityAttributes) return Fail(ERROR_INVALID_PARAMETER, nullptr);
     if (fault::ShouldFail(fault::Op::CreateMutex, ERROR_GEN_FAILURE)) return nullptr;
     bool created = false;
     Mapping* mapping = AcquireMapping(name, created);

@@ -1,11 +1,9 @@
 // Reading /proc for the tool-help walks and the window table.
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,25 +11,17 @@
 #include "platform/device.h"
 #include "platform/internal/proc_info.h"
 #include "platform/internal/runtime_folder.h"
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 
 namespace win::detail {
 namespace {
 
-bool AllDigits(const char* text) {
-    if (!*text) return false;
-    for (; *text; ++text)
-        if (*text < '0' || *text > '9') return false;
-    return true;
-}
-
 // The numeric entries of a folder, ascending.
-std::vector<pid_t> NumericEntries(DIR* dir) {
+std::vector<pid_t> NumericEntries(const std::string& folder) {
     std::vector<pid_t> ids;
-    if (!dir) return ids;
-    while (const dirent* entry = readdir(dir))
-        if (AllDigits(entry->d_name)) ids.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
-    closedir(dir);
+    for (const std::string& name : sys::FolderEntries(folder))
+        if (name.find_first_not_of("0123456789") == std::string::npos)
+            ids.push_back(static_cast<pid_t>(std::atol(name.c_str())));
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -71,20 +61,22 @@ std::string NameFromExecutablePath(std::string path) {
 
 }  // namespace
 
-ProcReader::ProcReader() : dir_(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+ProcReader::ProcReader() {
+    if (auto dir = sys::Open("/proc", O_RDONLY | O_DIRECTORY)) dir_ = std::move(*dir);
+}
 
 ProcReader::~ProcReader() = default;
 
 std::vector<pid_t> ProcReader::ProcessIds() {
-    return NumericEntries(opendir("/proc"));
+    return NumericEntries("/proc");
 }
 
 std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
     if (!dir_.valid()) return std::nullopt;
     char path[64];
     std::snprintf(path, sizeof path, "%d/%s", static_cast<int>(pid), file);
-    UniqueFd fd(openat(dir_.get(), path, O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
+    auto fd = sys::Open(path, O_RDONLY, 0, dir_.get());
+    if (!fd) return std::nullopt;
     std::size_t used = 0;
     for (;;) {
         if (used == capacity_) {
@@ -95,13 +87,12 @@ std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
             capacity_ = grown;
         }
         const std::size_t room = capacity_ - used;
-        ssize_t n = read(fd.get(), buffer_.get() + used, room);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        used += static_cast<std::size_t>(n);
+        auto n = sys::Read(fd->get(), buffer_.get() + used, room);
+        if (!n) return std::nullopt;
+        used += *n;
         // These files are produced whole on each read that has room for them, so a read that
         // leaves room over has reached their end: no further read is needed to see it.
-        if (n == 0 || static_cast<std::size_t>(n) < room) break;
+        if (*n == 0 || *n < room) break;
     }
     return std::string_view(buffer_.get(), used);
 }
@@ -137,13 +128,10 @@ std::string ProcReader::ExecutableName(pid_t pid) {
 std::optional<ProcStat> ReadProcStat(pid_t pid) {
     char path[64], text[1024];  // a stat line is a few hundred bytes
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-    UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
-    ssize_t n;
-    while ((n = read(fd.get(), text, sizeof text)) < 0 && errno == EINTR) {
-    }
-    if (n <= 0) return std::nullopt;
-    return ParseProcStat(std::string_view(text, static_cast<std::size_t>(n)));
+    auto fd = sys::Open(path, O_RDONLY);
+    auto n = fd ? sys::Read(fd->get(), text, sizeof text) : fd.failure();
+    if (!n || *n == 0) return std::nullopt;
+    return ParseProcStat(std::string_view(text, *n));
 }
 
 bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime) {
@@ -156,7 +144,7 @@ bool IsRunning(pid_t id, std::optional<std::uint64_t> startTime) {
 std::vector<pid_t> ListThreadIds(pid_t pid) {
     char folder[64];
     std::snprintf(folder, sizeof folder, "/proc/%d/task", static_cast<int>(pid));
-    std::vector<pid_t> tids = NumericEntries(opendir(folder));
+    std::vector<pid_t> tids = NumericEntries(folder);
     auto main = std::find(tids.begin(), tids.end(), pid);
     if (main != tids.end()) std::rotate(tids.begin(), main, main + 1);
     return tids;
@@ -173,8 +161,8 @@ std::string CanonicalRootOf(const std::string& value) {
     return CanonicalDeviceRoot(value);
 }
 
-}  // namespace
-
+// The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt when
+// its environment cannot be read.
 std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid) {
     auto environment = reader.Read(pid, "environ");
     if (!environment) return std::nullopt;
@@ -198,6 +186,8 @@ std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid) {
     }
     return CanonicalRootOf(std::string(value));
 }
+
+}  // namespace
 
 std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
     const pid_t self = getpid();
@@ -223,12 +213,6 @@ std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
         if (!name.empty()) out.push_back(DeviceProcess{pid, *stat, std::move(name)});
     }
     return out;
-}
-
-std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot) {
-    std::vector<pid_t> ids;
-    for (const DeviceProcess& process : DeviceProcesses(canonicalRoot)) ids.push_back(process.pid);
-    return ids;
 }
 
 }  // namespace win::detail

@@ -1,7 +1,6 @@
 // Processes of the device: started with posix_spawn (never a shell), waited for through a
 // process descriptor.
 #include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -18,12 +17,9 @@
 
 #include "platform/device.h"
 #include "platform/fault.h"
-#include "platform/internal/deadline.h"
-#include "platform/internal/error_code.h"
-#include "platform/internal/exec_pointers.h"
 #include "platform/internal/handle_table.h"
 #include "platform/internal/proc_info.h"
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 #include "platform/process.h"
 #include "platform/unicode.h"
 
@@ -32,7 +28,8 @@ extern char** environ;
 namespace win {
 namespace {
 
-using detail::UniqueFd;
+using sys::Fail;
+using sys::UniqueFd;
 
 int OpenProcessDescriptor(pid_t pid) {
 #ifdef SYS_pidfd_open
@@ -51,23 +48,19 @@ class Process final : public detail::WaitableObject {
     Process(pid_t pid, UniqueFd descriptor) : pid_(pid), descriptor_(std::move(descriptor)) {}
 
     DWORD Wait(DWORD milliseconds) override {
-        const timespec deadline = detail::MonotonicDeadline(milliseconds);
+        std::optional<timespec> deadline;
+        if (milliseconds != INFINITE) deadline = sys::MonotonicDeadline(milliseconds);
+        if (descriptor_.valid()) {
+            auto ended = sys::WaitReadable(descriptor_.get(), deadline);
+            if (!ended) return Fail(ended, WAIT_FAILED);
+            return *ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+        }
         for (;;) {
-            const int left = milliseconds == INFINITE ? -1 : detail::MillisecondsUntil(deadline);
-            if (descriptor_.valid()) {
-                pollfd pfd{descriptor_.get(), POLLIN, 0};
-                int rc = poll(&pfd, 1, left);
-                if (rc > 0) return WAIT_OBJECT_0;
-                if (rc == 0) return WAIT_TIMEOUT;
-                if (errno != EINTR) break;
-                continue;
-            }
             if (!detail::IsRunning(pid_)) return WAIT_OBJECT_0;
+            const int left = deadline ? sys::MillisecondsUntil(*deadline) : -1;
             if (left == 0) return WAIT_TIMEOUT;
             Sleep(left < 0 || left > 5 ? 5 : static_cast<DWORD>(left));
         }
-        detail::SetLastErrorFromErrno(errno);
-        return WAIT_FAILED;
     }
 
   private:
@@ -80,19 +73,13 @@ HANDLE MakeProcessHandle(pid_t pid) {
         std::make_unique<Process>(pid, UniqueFd(OpenProcessDescriptor(pid))));
 }
 
-BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
 DWORD ErrorForImage(const std::string& hostPath) {
-    struct stat st {};
-    if (stat(hostPath.c_str(), &st) != 0)
-        return errno == ENOENT &&
-                       access(hostPath.substr(0, hostPath.rfind('/') + 1).c_str(), F_OK) != 0
+    auto st = sys::Stat(hostPath);
+    if (!st)
+        return st.error() == ENOENT && !sys::Stat(hostPath.substr(0, hostPath.rfind('/') + 1))
                    ? ERROR_PATH_NOT_FOUND
                    : ERROR_FILE_NOT_FOUND;
-    if (!S_ISREG(st.st_mode) || access(hostPath.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
+    if (!S_ISREG(st->st_mode) || access(hostPath.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
 
@@ -115,8 +102,8 @@ std::vector<std::string> ChildEnvironment() {
 // measurement program right after another one started it would start a second.
 void WaitUntilWalksSee(pid_t pid) {
     detail::ProcReader reader;
-    const timespec deadline = detail::MonotonicDeadline(1000);
-    while (detail::MillisecondsUntil(deadline) > 0 && detail::IsRunning(pid)) {
+    const timespec deadline = sys::MonotonicDeadline(1000);
+    while (sys::MillisecondsUntil(deadline) > 0 && detail::IsRunning(pid)) {
         auto environment = reader.Read(pid, "environ");
         if (environment && !environment->empty()) return;
         sched_yield();
@@ -131,15 +118,22 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
                     void* startupInfo, PROCESS_INFORMATION* info) {
     if (processAttributes || threadAttributes || inheritHandles || creationFlags || environment ||
         currentDirectory || startupInfo || !info || imagePath.empty())
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (fault::ShouldFail(fault::Op::CreateProcess)) return Fail(ERROR_GEN_FAILURE);
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (fault::ShouldFail(fault::Op::CreateProcess)) return Fail(ERROR_GEN_FAILURE, FALSE);
     const std::string hostPath = ResolveDevicePath(imagePath);
-    if (DWORD error = ErrorForImage(hostPath); error != ERROR_SUCCESS) return Fail(error);
+    if (DWORD error = ErrorForImage(hostPath); error != ERROR_SUCCESS) return Fail(error, FALSE);
 
     std::vector<std::string> args{hostPath};
     if (commandLine && *commandLine) args.push_back(Utf16ToUtf8(commandLine));
     std::vector<std::string> env = ChildEnvironment();
-    std::vector<char*> argv = detail::ExecPointers(args), envp = detail::ExecPointers(env);
+    // Pointers to the strings, ended by a null pointer, as posix_spawn takes them.
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> out;
+        for (std::string& s : strings) out.push_back(s.data());
+        out.push_back(nullptr);
+        return out;
+    };
+    std::vector<char*> argv = pointers(args), envp = pointers(env);
 
     // The child gets no console: its standard streams are /dev/null. A started program (the
     // measurement program above all) outlives its starter, and holding the starter's output
@@ -152,7 +146,7 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
     pid_t pid = -1;
     int rc = posix_spawn(&pid, hostPath.c_str(), &streams, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&streams);
-    if (rc != 0) return Fail(detail::ErrorFromErrno(rc));
+    if (rc != 0) return Fail(sys::ErrorCode(rc), FALSE);
     WaitUntilWalksSee(pid);
     info->dwProcessId = static_cast<DWORD>(pid);
     info->dwThreadId = static_cast<DWORD>(pid);  // the main thread's id is the process id
@@ -179,9 +173,7 @@ void Sleep(DWORD milliseconds) {
     // deadline, so that signals cannot stretch the pause.
     static const bool tightTimers = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
     (void)tightTimers;
-    const timespec deadline = detail::MonotonicDeadline(milliseconds);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    sys::SleepUntil(sys::MonotonicDeadline(milliseconds));
 }
 
 }  // namespace win

@@ -4,10 +4,10 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
 #include <string>
 
+#include "platform/internal/system_posix.h"
 #include "platform/renderer_posix.h"
 #include "platform/unicode.h"
 
@@ -17,13 +17,7 @@ namespace {
 // Writes the whole line with as few writes as the descriptor allows, so that lines of
 // different processes sharing one standard error do not interleave.
 void WriteLine(const std::string& line) {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    (void)sys::WriteAll(STDERR_FILENO, line);
 }
 
 class HeadlessRenderer final : public Renderer {

@@ -17,16 +17,16 @@
 #include <mutex>
 
 #include "platform/fault.h"
-#include "platform/internal/error_code.h"
 #include "platform/internal/handle_table.h"
 #include "platform/internal/runtime_folder.h"
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 #include "platform/section.h"
 
 namespace win {
 namespace {
 
-using detail::UniqueFd;
+using sys::Fail;
+using sys::UniqueFd;
 
 // Larger sections are refused: the device's programs share a few hundred bytes.
 constexpr std::uint64_t kLargestSection = std::uint64_t{1} << 30;
@@ -148,21 +148,15 @@ Views& AllViews() {
     return *views;
 }
 
-// Both calls fail with a null result: no section, no view.
-std::nullptr_t Fail(DWORD error) {
-    SetLastError(error);
-    return nullptr;
-}
-
 // Grows the file to size unless it is already at least that big. The lock keeps two openers
 // asking for different sizes from shrinking each other's section.
-bool GrowTo(int fd, off_t size) {
-    while (flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR) return false;
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && (st.st_size >= size || ftruncate(fd, size) == 0);
-    flock(fd, LOCK_UN);
-    return ok;
+sys::Status GrowTo(int fd, off_t size) {
+    sys::Status status = sys::Lock(fd, LOCK_EX);
+    if (!status) return status;
+    auto st = sys::FileStat(fd);
+    status = !st ? st.failure() : st->st_size >= size ? sys::Status() : sys::Truncate(fd, size);
+    (void)sys::Lock(fd, LOCK_UN);
+    return status;
 }
 
 }  // namespace
@@ -172,29 +166,26 @@ HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, 
     const std::uint64_t size = (std::uint64_t{sizeHigh} << 32) | sizeLow;
     if (file != INVALID_HANDLE_VALUE || securityAttributes || protect != PAGE_READWRITE ||
         size == 0)
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (size > kLargestSection) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    if (fault::ShouldFail(fault::Op::CreateSection)) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+    if (size > kLargestSection) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (fault::ShouldFail(fault::Op::CreateSection)) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
 
-    UniqueFd fd;
-    bool existed = false;
+    // An unnamed section is private to its opener; a named one is made whole, at its size.
+    sys::Result<UniqueFd> fd;
+    bool created = true;
     if (name.empty()) {
-        // An unnamed section is private to its opener.
-        fd.Reset(memfd_create("nxsection", MFD_CLOEXEC));
+        fd = sys::OpenMemory("nxsection");
     } else {
-        const std::string folder = detail::RuntimeSubdirectory("sections");
-        if (folder.empty()) return Fail(detail::ErrorFromErrno(errno));
-        const std::string path = folder + "/" + detail::ObjectFileName(name);
-        fd.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!fd.valid() && errno == EEXIST) {
-            existed = true;
-            fd.Reset(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-        }
+        auto folder = detail::RuntimeSubdirectory("sections");
+        if (!folder) return Fail(folder, nullptr);
+        auto initialise = [&](int made) { return sys::Truncate(made, static_cast<off_t>(size)); };
+        fd = sys::OpenOrMake(*folder, detail::ObjectFileName(name), initialise, created);
     }
-    if (!fd.valid() || !GrowTo(fd.get(), static_cast<off_t>(size)))
-        return Fail(detail::ErrorFromErrno(errno));
-    HANDLE handle = detail::RegisterHandle(std::make_unique<Section>(std::move(fd)));
-    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    if (!fd) return Fail(fd, nullptr);
+    if (sys::Status grown = GrowTo(fd->get(), static_cast<off_t>(size)); !grown)
+        return Fail(grown, nullptr);
+    HANDLE handle = detail::RegisterHandle(std::make_unique<Section>(std::move(*fd)));
+    SetLastError(created ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS);
     return handle;
 }
 
@@ -204,17 +195,17 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     if (!object) return nullptr;
     const std::uint64_t offset = (std::uint64_t{offsetHigh} << 32) | offsetLow;
     const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
-    struct stat st {};
-    if (fstat(object->fd(), &st) != 0) return Fail(detail::ErrorFromErrno(errno));
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    auto st = sys::FileStat(object->fd());
+    if (!st) return Fail(st, nullptr);
+    const auto size = static_cast<std::uint64_t>(st->st_size);
     if ((desiredAccess & FILE_MAP_ALL_ACCESS) == 0 || offset % page != 0 || offset >= size ||
         bytesToMap > size - offset)
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (fault::ShouldFail(fault::Op::MapView)) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+    if (fault::ShouldFail(fault::Op::MapView)) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     const std::size_t length = bytesToMap ? bytesToMap : static_cast<std::size_t>(size - offset);
-    void* view = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, object->fd(),
-                      static_cast<off_t>(offset));
-    if (view == MAP_FAILED) return Fail(detail::ErrorFromErrno(errno));
+    auto mapped = sys::Map(length, object->fd(), static_cast<off_t>(offset));
+    if (!mapped) return Fail(mapped, nullptr);
+    void* view = *mapped;
     Views& views = AllViews();
     std::lock_guard guard(views.lock);
     views.all[view] = {length,
@@ -228,10 +219,7 @@ BOOL UnmapViewOfFile(const void* view) {
     {
         std::lock_guard guard(views.lock);
         auto it = views.all.find(view);
-        if (it == views.all.end()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
+        if (it == views.all.end()) return Fail(ERROR_INVALID_PARAMETER, FALSE);
         info = it->second;
         views.all.erase(it);
         Unguard(info.guard);

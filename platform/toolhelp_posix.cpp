@@ -1,8 +1,6 @@
 // The tool-help walks: a snapshot of the device's processes or threads taken from /proc.
 #include "platform/toolhelp_posix.h"
 
-#include <signal.h>
-
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -13,6 +11,7 @@
 #include "platform/internal/handle_table.h"
 #include "platform/internal/proc_info.h"
 #include "platform/internal/runtime_folder.h"
+#include "platform/internal/system_posix.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
 
@@ -88,19 +87,13 @@ template <typename Entry>
 BOOL Step(HANDLE handle, Entry* entry, bool first) {
     auto* snapshot = detail::FindHandleOf<Snapshot>(handle);
     if (!snapshot) return FALSE;
-    if (!entry || entry->dwSize != sizeof(Entry)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!entry || entry->dwSize != sizeof(Entry)) return sys::Fail(ERROR_INVALID_PARAMETER, FALSE);
     constexpr bool isProcess = std::is_same_v<Entry, PROCESSENTRY32W>;
     std::size_t& next = isProcess ? snapshot->nextProcess : snapshot->nextThread;
     const bool ofKind = isProcess ? snapshot->hasProcesses : snapshot->hasThreads;
     if (first) next = 0;
     const Entry* found = ofKind ? snapshot->template At<Entry>(next) : nullptr;
-    if (!found) {
-        SetLastError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
+    if (!found) return sys::Fail(ERROR_NO_MORE_FILES, FALSE);
     *entry = *found;
     ++next;
     return TRUE;
@@ -110,10 +103,8 @@ BOOL Step(HANDLE handle, Entry* entry, bool first) {
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
     constexpr DWORD kKinds = TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD;
-    if (processId != 0 || (flags & kKinds) == 0 || (flags & ~kKinds) != 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (processId != 0 || (flags & kKinds) == 0 || (flags & ~kKinds) != 0)
+        return sys::Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (((flags & TH32CS_SNAPPROCESS) &&
          fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||
         ((flags & TH32CS_SNAPTHREAD) &&
@@ -143,8 +134,8 @@ BOOL CloseToolhelp32Snapshot(HANDLE snapshot) {
 
 std::vector<DWORD> ListDeviceProcesses(const std::string& hostRoot) {
     std::vector<DWORD> out;
-    for (pid_t pid : detail::DeviceProcessIds(detail::CanonicalDeviceRoot(hostRoot)))
-        out.push_back(static_cast<DWORD>(pid));
+    for (const auto& process : detail::DeviceProcesses(detail::CanonicalDeviceRoot(hostRoot)))
+        out.push_back(static_cast<DWORD>(process.pid));
     return out;
 }
 

@@ -2,7 +2,6 @@
 // folder, and window messages posted to the owner thread's queue.
 #include "platform/window_table_posix.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -14,19 +13,17 @@
 #include <string>
 
 #include "platform/fault.h"
-#include "platform/internal/error_code.h"
-#include "platform/internal/folder_entries.h"
 #include "platform/internal/proc_info.h"
 #include "platform/internal/runtime_folder.h"
+#include "platform/internal/system_posix.h"
 #include "platform/internal/thread_queue.h"
-#include "platform/internal/unique_fd.h"
 #include "platform/message.h"
 #include "platform/unicode.h"
 
 namespace win {
 namespace {
 
-using detail::UniqueFd;
+using sys::Fail;
 
 // A window's file: "<pid> <start time> <tid>\n<UTF-8 title>". The start time tells the owner
 // from a later process that got the same pid.
@@ -35,51 +32,28 @@ struct WindowRecord {
     std::uint64_t ownerStart = 0;
 };
 
-std::string Folder() {
+sys::Result<std::string> Folder() {
     return detail::RuntimeSubdirectory("windows");
 }
 
-std::string WindowPath(const std::string& folder, HWND hwnd) {
+std::string WindowName(HWND hwnd) {
     char name[16];
     std::snprintf(name, sizeof name, "%08X", hwnd);
-    return folder + "/" + name;
+    return name;
 }
 
-std::optional<std::string> ReadSmallFile(const std::string& path) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd.valid()) return std::nullopt;
-    std::string text;
-    char buffer[1024];
-    ssize_t n;
-    while ((n = read(fd.get(), buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(n));
-    if (n < 0) return std::nullopt;
-    return text;
-}
-
-// Writes the whole file under a temporary name and renames it into place, so a reader never
-// sees half a record.
-bool WriteRecord(const std::string& folder, const WindowRecord& record) {
-    const std::string path = WindowPath(folder, record.window.hwnd);
-    const std::string temp = path + ".tmp." + std::to_string(gettid());
+// Written whole, so a reader never sees half a record.
+sys::Status WriteRecord(const std::string& folder, const WindowRecord& record) {
     const std::string text =
         std::to_string(record.window.processId) + " " + std::to_string(record.ownerStart) + " " +
         std::to_string(record.window.threadId) + "\n" + Utf16ToUtf8(record.window.title);
-    UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    bool ok = fd.valid() &&
-              write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    fd.Reset();
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        const int error = errno;
-        unlink(temp.c_str());
-        errno = error;
-    }
-    return ok;
+    auto file = sys::NewFile::Make(folder, WindowName(record.window.hwnd), 0600);
+    sys::Status written = file ? sys::WriteAll(file->fd(), text) : file.failure();
+    return written ? file->Replace() : written;
 }
 
 std::optional<WindowRecord> ReadRecord(const std::string& folder, HWND hwnd) {
-    auto text = ReadSmallFile(WindowPath(folder, hwnd));
+    auto text = sys::ReadFile(folder + "/" + WindowName(hwnd));
     if (!text) return std::nullopt;
     std::size_t newline = text->find('\n');
     if (newline == std::string::npos) return std::nullopt;
@@ -94,36 +68,39 @@ std::optional<WindowRecord> ReadRecord(const std::string& folder, HWND hwnd) {
     return record;
 }
 
-bool OwnerAlive(const WindowRecord& record) {
-    return detail::IsRunning(static_cast<pid_t>(record.window.processId), record.ownerStart);
+// The handle a window's file is named by; 0 for the other files of the folder.
+HWND HandleOf(const std::string& name) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(name.c_str(), &end, 16);
+    return name.size() == 8 && *end == '\0' ? static_cast<HWND>(value) : 0;
+}
+
+// Removes the windows of programs that have died.
+void SweepDeadWindows(const std::string& folder) {
+    sys::SweepDeadOwners(folder, [&](const std::string& name) -> std::optional<sys::Owner> {
+        auto record = HandleOf(name) ? ReadRecord(folder, HandleOf(name)) : std::nullopt;
+        if (!record) return std::nullopt;
+        return sys::Owner{static_cast<pid_t>(record->window.processId), record->ownerStart};
+    });
 }
 
 // The next handle from the device's counter: never 0, never HWND_BROADCAST, never reused.
-HWND NextHandle(const std::string& folder) {
-    UniqueFd fd(
-        open((folder + "/counter").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!fd.valid()) return 0;
-    while (flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR) return 0;
-    char text[32] = {};
-    ssize_t n = pread(fd.get(), text, sizeof text - 1, 0);
-    unsigned long long last = n > 0 ? std::strtoull(text, nullptr, 10) : 0;
-    unsigned long long next = last + 1;
+sys::Result<HWND> NextHandle(const std::string& folder) {
+    auto counter = sys::OpenLocked(folder + "/counter", LOCK_EX);
+    auto text = counter ? sys::ReadAll(counter->get()) : counter.failure();
+    if (!text) return text.failure();
+    unsigned long long next = std::strtoull(text->c_str(), nullptr, 10) + 1;
     if (next == HWND_BROADCAST) ++next;
-    if (next > 0xFFFFFFFFULL) {
-        errno = ENOMEM;  // every handle has been given out
-        return 0;
-    }
-    const std::string written = std::to_string(next) + "\n";
-    if (pwrite(fd.get(), written.data(), written.size(), 0) != static_cast<ssize_t>(written.size()))
-        return 0;
+    if (next > 0xFFFFFFFFULL) return sys::Errno{ENOMEM};  // every handle has been given out
+    sys::Status written = sys::WriteAll(counter->get(), std::to_string(next) + "\n", 0);
+    if (!written) return written.failure();
     return static_cast<HWND>(next);
 }
 
 std::optional<WindowRecord> OwnRecord(HWND window) {
-    const std::string folder = Folder();
-    if (folder.empty() || window == 0 || window == HWND_BROADCAST) return std::nullopt;
-    auto record = ReadRecord(folder, window);
+    auto folder = Folder();
+    if (!folder || window == 0 || window == HWND_BROADCAST) return std::nullopt;
+    auto record = ReadRecord(*folder, window);
     if (!record || record->window.processId != static_cast<DWORD>(getpid())) return std::nullopt;
     return record;
 }
@@ -131,57 +108,42 @@ std::optional<WindowRecord> OwnRecord(HWND window) {
 }  // namespace
 
 HWND AddTopLevelWindow(std::u16string_view title) {
-    const std::string folder = Folder();
+    auto folder = Folder();
+    sys::Status queue = folder ? detail::EnsureOwnQueue() : folder.failure();
+    auto hwnd = queue ? NextHandle(*folder) : queue.failure();
+    if (!hwnd) return Fail(hwnd, 0u);
     auto self = detail::ReadProcStat(getpid());
-    if (folder.empty() || !self || !detail::EnsureOwnQueue()) {
-        detail::SetLastErrorFromErrno(errno);
-        return 0;
-    }
-    WindowRecord record;
-    record.window = {NextHandle(folder), static_cast<DWORD>(getpid()), static_cast<DWORD>(gettid()),
-                     std::u16string(title)};
-    record.ownerStart = self->startTime;
-    if (record.window.hwnd == 0 || !WriteRecord(folder, record)) {
-        detail::SetLastErrorFromErrno(errno);
-        return 0;
-    }
+    if (!self) return Fail(ERROR_GEN_FAILURE, 0u);
+    WindowRecord record{
+        {*hwnd, static_cast<DWORD>(getpid()), static_cast<DWORD>(gettid()), std::u16string(title)},
+        self->startTime};
+    if (sys::Status written = WriteRecord(*folder, record); !written) return Fail(written, 0u);
     return record.window.hwnd;
 }
 
 BOOL SetTopLevelWindowTitle(HWND window, std::u16string_view title) {
     auto record = OwnRecord(window);
-    if (!record) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!record) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     record->window.title = title;
-    return WriteRecord(Folder(), *record) ? TRUE : FALSE;
+    sys::Status written = WriteRecord(*Folder(), *record);
+    return written ? TRUE : Fail(written, FALSE);
 }
 
 void RemoveTopLevelWindow(HWND window) {
-    if (OwnRecord(window)) unlink(WindowPath(Folder(), window).c_str());
+    if (OwnRecord(window)) sys::Unlink(*Folder() + "/" + WindowName(window));
 }
 
 std::vector<TopLevelWindow> ListTopLevelWindows() {
     std::vector<TopLevelWindow> windows;
-    const std::string folder = Folder();
-    if (folder.empty()) return windows;
+    auto folder = Folder();
+    if (!folder) return windows;
+    SweepDeadWindows(*folder);
     std::vector<HWND> handles;
-    for (const std::string& name : detail::FolderEntries(folder)) {
-        char* end = nullptr;
-        unsigned long value = std::strtoul(name.c_str(), &end, 16);
-        if (name.size() == 8 && *end == '\0') handles.push_back(static_cast<HWND>(value));
-    }
+    for (const std::string& name : sys::FolderEntries(*folder))
+        if (HWND hwnd = HandleOf(name)) handles.push_back(hwnd);
     std::sort(handles.begin(), handles.end());
-    for (HWND hwnd : handles) {
-        auto record = ReadRecord(folder, hwnd);
-        if (!record) continue;
-        if (!OwnerAlive(*record)) {
-            unlink(WindowPath(folder, hwnd).c_str());
-            continue;
-        }
-        windows.push_back(record->window);
-    }
+    for (HWND hwnd : handles)
+        if (auto record = ReadRecord(*folder, hwnd)) windows.push_back(record->window);
     return windows;
 }
 
@@ -191,19 +153,14 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         BOOL any = FALSE;
         for (const TopLevelWindow& w : ListTopLevelWindows())
             if (detail::PostToThread(w.threadId, MSG{w.hwnd, message, wParam, lParam})) any = TRUE;
-        if (!any) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return any;
+        return any ? TRUE : Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
-    const std::string folder = Folder();
-    auto record = folder.empty() || window == 0 ? std::nullopt : ReadRecord(folder, window);
-    if (record && !OwnerAlive(*record)) {
-        unlink(WindowPath(folder, window).c_str());
-        record.reset();
-    }
-    if (!record) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    auto folder = Folder();
+    auto record = folder && window != 0 ? ReadRecord(*folder, window) : std::nullopt;
+    // A window of a program that has died is gone, and swept by the next walk of the table.
+    if (!record ||
+        !detail::IsRunning(static_cast<pid_t>(record->window.processId), record->ownerStart))
+        return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     return detail::PostToThread(record->window.threadId, MSG{window, message, wParam, lParam});
 }
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/internal/unique_fd.h"
+#include "platform/internal/system_posix.h"
 
 namespace win::detail {
 
@@ -57,14 +57,10 @@ class ProcReader {
     std::string ExecutableName(pid_t pid);
 
   private:
-    UniqueFd dir_;
+    sys::UniqueFd dir_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
 };
-
-// The canonical device root of a live process (its DEVICE_ROOT, "/" when unset); nullopt when
-// its environment cannot be read.
-std::optional<std::string> DeviceRootOf(ProcReader& reader, pid_t pid);
 
 // A live (not zombie) program of a device, with what a snapshot tells of it.
 struct DeviceProcess {
@@ -79,6 +75,5 @@ struct DeviceProcess {
 // calling process is counted when canonicalRoot is its own device root; a process that ends
 // while it is read is left out.
 std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot);
-std::vector<pid_t> DeviceProcessIds(const std::string& canonicalRoot);
 
 }  // namespace win::detail

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/internal/system_posix.h"
+
 namespace win::detail {
 
 // The canonical host path of a device root given as DEVICE_ROOT's value (empty means "/"). A
@@ -13,9 +15,9 @@ namespace win::detail {
 // are resolved when the folder exists; otherwise the path is only normalised.
 std::string CanonicalDeviceRoot(std::string_view value, std::string_view baseDirectory = {});
 
-// A folder of the runtime folder ("sections", "mutexes", ...), created 0700 on first use.
-// Empty when it cannot be made.
-std::string RuntimeSubdirectory(std::string_view name);
+// A folder of the runtime folder ("sections", "mutexes", ...), created 0700 on first use and
+// checked like the runtime folder on every use.
+sys::Result<std::string> RuntimeSubdirectory(std::string_view name);
 
 // A kernel-object name as one file name: letters, digits, '-' and '_' stay, every other byte
 // of its UTF-8 becomes "%XX"; over-long names are cut and completed with a hash of the whole

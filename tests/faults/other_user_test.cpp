@@ -1,7 +1,8 @@
 // Another user of the host, with the same device root, can neither read the device's shared
 // record nor post to the measurement program's queue: the device's kernel objects live in a
 // runtime folder that only the device's user can enter. Nor is another user's program ever taken
-// for the device's, and a runtime folder that another user made in the way is refused by name.
+// for the device's, and a runtime folder that another user made in the way, or one of the user's
+// own that is open to others, is refused by name.
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -205,10 +206,12 @@ TEST(OtherUser, ARuntimeFolderMadeInTheWayIsRefusedByName) {
         const char* name;
         bool link;        // the name in the way is a link to a folder of the victim's
         bool xdgRuntime;  // the victim's session gives $XDG_RUNTIME_DIR
+        mode_t ownMode;   // not 0: the folder is the victim's own, with this mode
     } cases[] = {
-        {"a folder of another user", false, false},
-        {"a link to the user's own folder", true, false},
-        {"a folder in the way, with $XDG_RUNTIME_DIR", false, true},
+        {"a folder of another user", false, false, 0},
+        {"a link to the user's own folder", true, false, 0},
+        {"a folder in the way, with $XDG_RUNTIME_DIR", false, true, 0},
+        {"the user's own folder, open to its group", false, false, 0750},
     };
     std::string own = "/tmp/nxown-XXXXXX";
     ASSERT_NE(mkdtemp(own.data()), nullptr);
@@ -220,7 +223,10 @@ TEST(OtherUser, ARuntimeFolderMadeInTheWayIsRefusedByName) {
             fs::create_directory_symlink(own, squatted);
         } else {
             fs::create_directory(squatted);
-            chmod(squatted.c_str(), 0777);
+            if (c.ownMode) {
+                ASSERT_EQ(chown(squatted.c_str(), victim, victim), 0);
+            }
+            chmod(squatted.c_str(), c.ownMode ? c.ownMode : 0777);
         }
         FaultDevice device(kScenario);
         ASSERT_EQ(chown(device.device().root().c_str(), victim, victim), 0);

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "platform/device.h"
 #include "platform/device_posix.h"
 #include "platform/fault.h"
+#include "platform/internal/system_posix.h"
 #include "platform/section.h"
 #include "platform/unicode.h"
 #include "tests/platform/peer.h"
@@ -117,56 +120,85 @@ TEST(DeviceFile, AKilledWriterLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(Listing(Device().Path("out")), (std::vector<std::string>{"R.OUT"}));
 }
 
-// Another user who may write in the root folder keeps a link to a file outside the device at
-// the name a writer's temporary used to take: no write goes through it, and the result stays a
-// file of its own.
+// The random draws that name temporaries, from a value the test knows.
+std::uint64_t g_nextDraw = 0;
+std::uint64_t NextDraw() {
+    return g_nextDraw++;
+}
+
+// Someone who may write in the root folder has planted a link to a file outside the device at
+// exactly the name a writer's temporary draws first (".NAME.nxtmp.PID.RANDOM"), whether the
+// temporary is unnamed until its rename or, on a file system without unnamed files, named from
+// the start: the writer takes another name, nothing goes through the link, and the result stays
+// a file of its own. (Reaches into the layer's internal header for its random source.)
 TEST(DeviceFile, ALinkPlantedWhereTheTemporaryGoesIsNeverFollowed) {
     std::string outside = "/tmp/nxoutside-XXXXXX";
     ASSERT_NE(mkdtemp(outside.data()), nullptr);
     const std::string victim = outside + "/victim";
-    std::ofstream(victim) << "precious";
-    chmod(Device().root().c_str(), 01777);
-    const std::string planted = Device().Path(".VLMIS.OUT.nxtmp." + std::to_string(getpid()));
-    std::vector<std::string> planter{NX_PLATFORM_PEER, "plant", planted, victim};
-    if (geteuid() == 0)  // as another user, the attack the shared root folder invites
-        planter.insert(planter.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                         "--clear-groups", "--"});
-    int failed = 0;
-    {
-        Child attacker(planter, Device());
-        ASSERT_EQ(attacker.Line(0), "planting");
-        for (int i = 0; i < 200; ++i) {
-            HANDLE f = OpenForWriting(u"\\VLMIS.OUT");
-            failed += f == INVALID_HANDLE_VALUE || !WriteText(f, "new") || !CommitFile(f);
-        }
+    auto temporary = [](std::uint64_t draw) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, "%d.%016llx", static_cast<int>(getpid()),
+                      static_cast<unsigned long long>(draw));
+        return Device().Path(std::string(".VLMIS.OUT.nxtmp.") + suffix);
+    };
+    const struct Case {
+        const char* name;
+        int unnamedError;  // not 0: the file system has no unnamed files
+    } cases[] = {{"unnamed", 0}, {"EOPNOTSUPP", EOPNOTSUPP}, {"EISDIR", EISDIR}};
+    sys::SetRandomSource(NextDraw);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(victim) << "precious";
+        g_nextDraw = 0x5eed;
+        ASSERT_EQ(symlink(victim.c_str(), temporary(0x5eed).c_str()), 0);
+        if (c.unnamedError) fault::FailCall("open O_TMPFILE", 0, c.unnamedError);
+        HANDLE f = OpenForWriting(u"\\VLMIS.OUT");
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        // Without unnamed files, the temporary took the second name drawn.
+        EXPECT_EQ(std::filesystem::exists(temporary(0x5eee)), c.unnamedError != 0);
+        EXPECT_TRUE(WriteText(f, "new") && CommitFile(f));
+        EXPECT_EQ(nxtest::ReadFileBytes(victim), "precious");
+        struct stat st {};
+        ASSERT_EQ(lstat(Device().Path("VLMIS.OUT").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLMIS.OUT")), "new");
+        std::filesystem::remove(temporary(0x5eed));
+        EXPECT_EQ(Listing(Device().root()), (std::vector<std::string>{"VLMIS.OUT"}));
+        fault::Reset();
     }
-    chmod(Device().root().c_str(), 0700);
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(nxtest::ReadFileBytes(victim), "precious");
-    struct stat st {};
-    ASSERT_EQ(lstat(Device().Path("VLMIS.OUT").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("VLMIS.OUT")), "new");
+    sys::SetRandomSource(nullptr);
     std::filesystem::remove_all(outside);
-    std::filesystem::remove(planted);
     std::filesystem::remove(Device().Path("VLMIS.OUT"));
 }
 
+// A write, a write-out or the rename that fails (injected as the operation, or as the system
+// call with a cause of its own) keeps the old file, leaves no temporary, and names its cause.
 TEST(DeviceFile, FailedWritesAndFlushesKeepTheOldFile) {
-    struct Case {
-        fault::Op op;
-        DWORD error;
+    const struct Case {
+        std::optional<fault::Op> op;  // else the system call fails
+        const char* call;
+        int callError;
+        DWORD error;    // of CommitFile
+        DWORD written;  // of the 10 bytes WriteFile is given
+    } cases[] = {
+        {fault::Op::WriteFile, "", 0, ERROR_DISK_FULL, 5},
+        {fault::Op::CommitFile, "", 0, ERROR_GEN_FAILURE, 10},
+        {std::nullopt, "write", EDQUOT, ERROR_DISK_FULL, 0},
+        {std::nullopt, "sync", EIO, ERROR_GEN_FAILURE, 10},
+        {std::nullopt, "link", ENOSPC, ERROR_DISK_FULL, 10},
+        {std::nullopt, "rename", EACCES, ERROR_ACCESS_DENIED, 10},
     };
-    for (const Case c : {Case{fault::Op::WriteFile, ERROR_DISK_FULL},
-                         Case{fault::Op::CommitFile, ERROR_GEN_FAILURE}}) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.op ? "" : c.call);
         Device().WriteFile("KEEP.OUT", "old");
-        fault::FailNth(c.op, 1);
+        if (c.op) fault::FailNth(*c.op, 1);
+        if (!c.op) fault::FailCall(c.call, 1, c.callError);
         HANDLE f = OpenForWriting(u"\\KEEP.OUT");
         ASSERT_NE(f, INVALID_HANDLE_VALUE);
         DWORD written = 99;
         BOOL wrote = WriteFile(f, "0123456789", 10, &written, nullptr);
-        EXPECT_EQ(wrote, c.op == fault::Op::WriteFile ? FALSE : TRUE);
-        EXPECT_EQ(written, c.op == fault::Op::WriteFile ? 5u : 10u);
+        EXPECT_EQ(wrote, c.written == 10 ? TRUE : FALSE);
+        EXPECT_EQ(written, c.written);
         EXPECT_FALSE(CommitFile(f));
         EXPECT_EQ(GetLastError(), c.error);
         EXPECT_EQ(nxtest::ReadFileBytes(Device().Path("KEEP.OUT")), "old");

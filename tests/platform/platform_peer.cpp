@@ -157,10 +157,6 @@ int Run(std::vector<std::string> a) {
         Say(CommitFile(f) ? "committed" : "error " + std::to_string(GetLastError()));
         return 0;
     }
-    if (verb == "plant") {  // LINK TARGET: keeps a symbolic link LINK -> TARGET there until killed
-        Say("planting");
-        for (;;) symlink(arg(2), arg(1));
-    }
     if (verb == "walk") {  // prints "pid name" for each process of its device
         HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         PROCESSENTRY32W e{};
