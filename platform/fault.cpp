@@ -3,10 +3,13 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace win::fault {
 namespace {
@@ -19,6 +22,7 @@ struct Plan {
     long calls = 0;   // calls counted since the plan was armed
     long failAt = 0;  // the call that fails, 0 for none
     bool always = false;
+    long delayMs = 0;  // how long each call waits before it goes on
 };
 
 struct Faults {
@@ -34,12 +38,37 @@ Faults& State() {
 
 void RecomputeArmed(Faults& f) {
     bool any = false;
-    for (const Plan& p : f.plans) any = any || p.always || p.failAt > 0;
+    for (const Plan& p : f.plans) any = any || p.always || p.failAt > 0 || p.delayMs > 0;
     f.armed.store(any, std::memory_order_release);
 }
 
-// NX_FAULTS = "Op:n,Op:n"; n may be "*" for every call. Unknown names and malformed items are
-// ignored, so a typo makes no fault rather than a different one.
+// A positive whole number, or nothing.
+std::optional<long> Positive(std::string_view text) {
+    std::string digits(text);
+    char* end = nullptr;
+    long n = std::strtol(digits.c_str(), &end, 10);
+    if (digits.empty() || *end != '\0' || n <= 0) return std::nullopt;
+    return n;
+}
+
+// The plan of one item's count: "n", "*" or "nms".
+std::optional<Plan> PlanFor(std::string_view count) {
+    if (count == "*") return Plan{0, 0, true};
+    if (count.size() > 2 && count.substr(count.size() - 2) == "ms") {
+        std::optional<long> delay = Positive(count.substr(0, count.size() - 2));
+        if (!delay) return std::nullopt;
+        Plan slow;
+        slow.delayMs = *delay;
+        return slow;
+    }
+    std::optional<long> n = Positive(count);
+    if (!n) return std::nullopt;
+    return Plan{0, *n, false};
+}
+
+// NX_FAULTS = "Op:n,Op:n"; n may be "*" for every call, or "500ms" for a wait before each.
+// Unknown names and malformed items are ignored, so a typo makes no fault rather than a
+// different one.
 void ParseEnvironmentOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -57,14 +86,7 @@ void ParseEnvironmentOnce() {
             std::string_view name = item.substr(0, colon), count = item.substr(colon + 1);
             for (std::size_t i = 0; i < kOpNames.size(); ++i) {
                 if (kOpNames[i] != name) continue;
-                if (count == "*") {
-                    f.plans[i] = Plan{0, 0, true};
-                } else {
-                    std::string digits(count);
-                    char* end = nullptr;
-                    long n = std::strtol(digits.c_str(), &end, 10);
-                    if (!digits.empty() && *end == '\0' && n > 0) f.plans[i] = Plan{0, n, false};
-                }
+                if (std::optional<Plan> plan = PlanFor(count)) f.plans[i] = *plan;
             }
         }
         RecomputeArmed(f);
@@ -101,8 +123,14 @@ bool ShouldFail(Op op) {
     ParseEnvironmentOnce();
     Faults& f = State();
     if (!f.armed.load(std::memory_order_acquire)) return false;
-    std::lock_guard guard(f.lock);
+    std::unique_lock guard(f.lock);
     Plan& p = f.plans[static_cast<std::size_t>(op)];
+    if (p.delayMs > 0) {
+        const std::chrono::milliseconds delay(p.delayMs);
+        guard.unlock();  // other operations go on meanwhile
+        std::this_thread::sleep_for(delay);
+        return false;
+    }
     if (p.always) return true;
     if (p.failAt == 0) return false;
     if (++p.calls != p.failAt) return false;
