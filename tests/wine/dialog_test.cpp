@@ -81,7 +81,11 @@ struct Flow {
     bool confirms;  // ends with "Conferma": the result file holds the texts then shown
     std::vector<std::string> commands;
     std::string moreScenario = "";
-    bool resultIsAFolder = false;  // a folder named VLMIS.OUT stands in the root: no file
+    // What keeps the run from replacing the result file of the run before (then left as it
+    // was), or the faults of the bridge (NX_FAULTS), and the run's mode.
+    Refusal refusal = Refusal::None;
+    const char* faults = nullptr;
+    const char* mode = "-Nor0";
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
 };
@@ -94,8 +98,17 @@ class DialogUnderWine : public testing::TestWithParam<Flow> {
 TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const Flow& flow = GetParam();
     WineDevice device(kScenario + flow.moreScenario);
-    if (flow.resultIsAFolder) std::filesystem::create_directory(device.Path("VLMIS.OUT"));
-    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
+    const bool version = std::string_view(flow.mode) == "-Ver0";
+    const std::string resultFile = version ? "VLVER.OUT" : "VLMIS.OUT";
+    std::string previous;
+    if (flow.refusal != Refusal::None || flow.faults)
+        previous = LayOutPreviousFile(device.device(), resultFile, version ? 4 : 3, flow.refusal);
+    std::optional<WineDevice::Holder> holder;
+    if (flow.refusal == Refusal::HeldOpen) holder.emplace(device.HoldOpen("\\" + resultFile));
+    std::vector<std::string> faults;
+    if (flow.faults) faults.push_back(std::string("NX_FAULTS=") + flow.faults);
+    Child bridge =
+        device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"}, 60s, "", faults);
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
     unsigned long window = FindWindowByTitle(kTitle, device.device());
@@ -105,7 +118,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     std::u16string shown[3];
     for (const Step& step : flow.steps) {
         // What the edits show before the last step is what "Conferma" must write.
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3 && flow.confirms; ++i) {
             auto text = Probe(device, {"text", kTitle, std::to_string(1002 + i)});
             ASSERT_TRUE(text) << "edit " << 1002 + i << " did not answer";
             shown[i] = win::Utf8ToUtf16(*text);
@@ -166,16 +179,27 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     std::optional<int> code = bridge.Wait(20s);
     if (!code) bridge.Kill();
     EXPECT_EQ(code, std::optional<int>(0)) << "the dialog did not end the run";
+    holder.reset();
     if (flow.confirms) {
         std::u16string line;
         for (const auto& text : shown) (line += text) += u'\u00A7';
         EXPECT_EQ(ReadFileBytes(device.Path("VLMIS.OUT")), ResultFileBytes(line));
+    } else if (flow.refusal == Refusal::Folder) {
+        EXPECT_TRUE(std::filesystem::is_directory(device.Path(resultFile)));
+    } else if (!previous.empty()) {
+        EXPECT_EQ(ReadFileBytes(device.Path(resultFile)), previous) << "the previous file changed";
     } else {
-        EXPECT_FALSE(std::filesystem::is_regular_file(device.Path("VLMIS.OUT")));
+        EXPECT_FALSE(std::filesystem::is_regular_file(device.Path(resultFile)));
     }
+    EXPECT_EQ(LeftTemporaries(device.device()), std::vector<std::string>{});
     WaitUntil([&] { return LogLines(device).size() >= flow.commands.size(); }, 5s);
     EXPECT_EQ(LogLines(device), flow.commands);
 }
+
+// "Conferma" that cannot write: one box, which OK closes, and the dialog stays until "Annulla".
+const std::vector<Step> kConfermaRefused = {{Step::Click, "Conferma"}, {Step::Boxes, "1"},
+                                            {Step::ClickInBox, "OK"},  {Step::Boxes, "0"},
+                                            {Step::ExpectOpen, ""},    {Step::Click, "Annulla"}};
 
 INSTANTIATE_TEST_SUITE_P(
     Flows, DialogUnderWine,
@@ -264,7 +288,27 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              Requests(),
              "",
-             true}),
+             Refusal::Folder},
+        // Whatever keeps "Conferma" from replacing the file of the run before: one box, and
+        // the dialog stays open; "Annulla" ends the run and the old file is left as it was.
+        Flow{"ConfermaOverAReadOnlyFile", kConfermaRefused, false, Requests(), "",
+             Refusal::ReadOnly},
+        Flow{"ConfermaOverAFileHeldOpen", kConfermaRefused, false, Requests(), "",
+             Refusal::HeldOpen},
+        Flow{"ConfermaOnAFullDisk", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "WriteFile:1"},
+        Flow{"ConfermaWhoseRenameFails", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "CommitFile:1"},
+        // The version file cannot be written: the dialog stays open, shows no box and waits
+        // for "Annulla", as on Linux.
+        Flow{"VersionQueryOverAReadOnlyFile",
+             {{Step::ExpectOpen, ""}, {Step::Boxes, "0"}, {Step::Click, "Annulla"}},
+             false,
+             Requests(),
+             "",
+             Refusal::ReadOnly,
+             nullptr,
+             "-Ver0"}),
     [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
 
 // One of the set-up failures in the window system's own message box: captioned with the

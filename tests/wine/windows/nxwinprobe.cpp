@@ -11,8 +11,12 @@
 //   nxwinprobe kill NAME           ends every process whose executable is NAME (any case)
 //   nxwinprobe hold NAME FILE      holds an event named NAME (a name no mutex can take then)
 //                                  until FILE exists, a minute at most; prints "held" first
+//   nxwinprobe holdfile PATH FILE  holds the file PATH open without sharing, as another program
+//                                  may, until FILE exists; prints "held" first
 //
 // Exit code 0, or 1 when the window, control or process is not there.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -75,21 +79,34 @@ BOOL CALLBACK CountShown(::HWND window, LPARAM lParam) {
     auto* count = reinterpret_cast<Count*>(lParam);
     wchar_t text[512] = {};
     const int length = ::GetWindowTextW(window, text, std::size(text));
-    if (::IsWindowVisible(window) &&
-        FromWide(text, length > 0 ? length : 0) == count->title)
+    if (::IsWindowVisible(window) && FromWide(text, length > 0 ? length : 0) == count->title)
         ++count->shown;
     return TRUE;
 }
 
-int Hold(const wchar_t* name, const wchar_t* file) {
-    ::HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, name);
-    if (!event) return 1;
-    std::printf("held\n");
+int Shown(const std::u16string& title) {
+    Count count{title};
+    ::EnumWindows(&CountShown, reinterpret_cast<LPARAM>(&count));
+    return count.shown;
+}
+
+void Say(const char* line) {
+    std::printf("%s\n", line);
     std::fflush(stdout);
-    for (int i = 0;
-         i < 600 && ::GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES; ++i)
-        ::Sleep(100);
-    ::CloseHandle(event);
+}
+
+// Whether FILE exists; a test makes it to end a command that lasts.
+bool Exists(const wchar_t* file) {
+    return ::GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Keeps handle (an event or a file) until FILE exists, a minute at most.
+int HoldUntil(::HANDLE handle, const wchar_t* file) {
+    // Neither null nor INVALID_HANDLE_VALUE (all bits set), whichever call made it.
+    if (!handle || reinterpret_cast<std::uintptr_t>(handle) == ~std::uintptr_t{0}) return 1;
+    Say("held");
+    for (int i = 0; i < 600 && !Exists(file); ++i) ::Sleep(100);
+    ::CloseHandle(handle);
     return 0;
 }
 
@@ -99,11 +116,14 @@ int wmain(int argc, wchar_t** argv) {
     auto arg = [&](int i) { return i < argc ? FromWide(argv[i], std::wcslen(argv[i])) : u""; };
     const std::u16string command = arg(1), title = arg(2);
     if (command == u"kill") return Kill(title);
-    if (command == u"hold" && argc >= 4) return Hold(argv[2], argv[3]);
+    if (command == u"hold" && argc >= 4)
+        return HoldUntil(::CreateEventW(nullptr, TRUE, FALSE, argv[2]), argv[3]);
+    if (command == u"holdfile" && argc >= 4)
+        return HoldUntil(::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr),
+                         argv[3]);
     if (command == u"count") {
-        Count count{title};
-        ::EnumWindows(&CountShown, reinterpret_cast<LPARAM>(&count));
-        std::printf("%d\n", count.shown);
+        std::printf("%d\n", Shown(title));
         return 0;
     }
     ::HWND window = ::FindWindowW(nullptr, argc > 2 ? argv[2] : L"");
@@ -133,6 +153,7 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         return PrintText(info.hwndFocus);
     }
-    std::fprintf(stderr, "usage: nxwinprobe where|text|checked|focus|count|kill|hold ...\n");
+    std::fprintf(stderr,
+                 "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile ...\n");
     return 2;
 }
