@@ -48,8 +48,12 @@ struct Outcome {
     bool resultIsAFolder = false;
     std::vector<std::string> temporaries;  // left in the root
     std::vector<std::string> commands;     // the stand-in's log
+    std::optional<int> dialogsShown;       // Windows: the most dialogs on the screen at once
     std::string previous;                  // the previous result file's bytes, if one stood
 };
+
+constexpr char kDialogTitle[] = "Velmo Dudada - Zamto serie X9";
+constexpr char kWatchEnd[] = "WATCH.END";  // made once the run has ended
 
 constexpr char kLog[] = "\n[log]\nfile = \\NXSIM.LOG\n";
 
@@ -183,9 +187,16 @@ Outcome RunOnWindows(const Scenario& s) {
     // Another program holds the file with the real exclusive open.
     std::optional<WineDevice::Holder> fileHolder;
     if (s.refusal == Refusal::HeldOpen) fileHolder.emplace(device.HoldOpen("\\VLMIS.OUT"));
+    // What the screen shows while the bridge runs.
+    Child watcher = device.Start(WindowsProgram("nxwinprobe.exe"),
+                                 {"watch", kDialogTitle, std::string("\\") + kWatchEnd});
+    EXPECT_EQ(watcher.Line(0, 20s).rfind("watching", 0), 0u);
     Outcome outcome = Finish(s, device.device(),
                              device.Start(WindowsProgram("nxbridge.exe"), s.args, 60s,
                                           s.startFolder, FaultEnvironment(s)));
+    device.device().WriteFile(kWatchEnd, "");
+    if (const std::string shown = watcher.Line(1, 20s); !shown.empty())
+        outcome.dialogsShown = std::stoi(shown);
     if (holder && !holder->Wait(20s)) holder->Kill();
     outcome.previous = previous;
     return outcome;
@@ -214,6 +225,14 @@ TEST_P(Differential, SameResultFileAndCommandsOnBothPlatforms) {
     }
     EXPECT_EQ(linux.commands, s.commands);
     EXPECT_EQ(windows.commands, linux.commands);
+    // An unattended run's dialog is never on the screen: nobody could use it. The version
+    // query's is, for the moments it lasts (which shows that the watch sees a dialog).
+    if (s.args[0].rfind("-Gh", 0) == 0) {
+        EXPECT_EQ(windows.dialogsShown, std::optional(0));
+    }
+    if (s.args[0].rfind("-Ver", 0) == 0) {
+        EXPECT_EQ(windows.dialogsShown, std::optional(1));
+    }
 }
 
 // A distance that comes 300 ms after the request.

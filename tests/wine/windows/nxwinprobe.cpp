@@ -13,6 +13,8 @@
 //                                  until FILE exists, a minute at most; prints "held" first
 //   nxwinprobe holdfile PATH FILE  holds the file PATH open without sharing, as another program
 //                                  may, until FILE exists; prints "held" first
+//   nxwinprobe watch TITLE FILE    prints "watching", looks every 10 ms until FILE exists, then
+//                                  prints the most top-level windows titled TITLE shown at once
 //
 // Exit code 0, or 1 when the window, control or process is not there.
 #include <algorithm>
@@ -110,6 +112,17 @@ int HoldUntil(::HANDLE handle, const wchar_t* file) {
     return 0;
 }
 
+int Watch(const std::u16string& title, const wchar_t* file) {
+    Say("watching");
+    int most = 0;
+    for (int i = 0; i < 6000 && !Exists(file); ++i) {
+        most = std::max(most, Shown(title));
+        ::Sleep(10);
+    }
+    std::printf("%d\n", std::max(most, Shown(title)));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -122,6 +135,7 @@ int wmain(int argc, wchar_t** argv) {
         return HoldUntil(::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr),
                          argv[3]);
+    if (command == u"watch" && argc >= 4) return Watch(title, argv[3]);
     if (command == u"count") {
         std::printf("%d\n", Shown(title));
         return 0;
@@ -154,6 +168,6 @@ int wmain(int argc, wchar_t** argv) {
         return PrintText(info.hwndFocus);
     }
     std::fprintf(stderr,
-                 "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile ...\n");
+                 "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile|watch ...\n");
     return 2;
 }
