@@ -13,6 +13,9 @@
 //                                  until FILE exists, a minute at most; prints "held" first
 //   nxwinprobe holdfile PATH FILE  holds the file PATH open without sharing, as another program
 //                                  may, until FILE exists; prints "held" first
+//   nxwinprobe walk [another]      the platform's process walk: each listed program's name,
+//                                  then "threads N", the threads its thread walk lists; with
+//                                  "another", as a process that takes itself for another user
 //   nxwinprobe watch TITLE FILE    prints "watching", looks every 10 ms until FILE exists, then
 //                                  prints the most top-level windows titled TITLE shown at once
 //
@@ -22,6 +25,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
 #include "platform/windows_api.h"
 
@@ -112,6 +116,28 @@ int HoldUntil(::HANDLE handle, const wchar_t* file) {
     return 0;
 }
 
+int Walk(bool asAnotherUser) {
+    if (asAnotherUser) win::detail::TakeCallerForAnotherUser();
+    win::HANDLE processes = win::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    win::HANDLE threads = win::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (processes == win::INVALID_HANDLE_VALUE || threads == win::INVALID_HANDLE_VALUE) return 1;
+    win::PROCESSENTRY32W process{};
+    process.dwSize = sizeof process;
+    for (win::BOOL more = win::Process32First(processes, &process); more;
+         more = win::Process32Next(processes, &process))
+        std::printf("%s\n", win::Utf16ToUtf8(process.szExeFile).c_str());
+    win::THREADENTRY32 thread{};
+    thread.dwSize = sizeof thread;
+    int listed = 0;
+    for (win::BOOL more = win::Thread32First(threads, &thread); more;
+         more = win::Thread32Next(threads, &thread))
+        ++listed;
+    std::printf("threads %d\n", listed);
+    win::CloseToolhelp32Snapshot(processes);
+    win::CloseToolhelp32Snapshot(threads);
+    return 0;
+}
+
 int Watch(const std::u16string& title, const wchar_t* file) {
     Say("watching");
     int most = 0;
@@ -136,6 +162,7 @@ int wmain(int argc, wchar_t** argv) {
                                        FILE_ATTRIBUTE_NORMAL, nullptr),
                          argv[3]);
     if (command == u"watch" && argc >= 4) return Watch(title, argv[3]);
+    if (command == u"walk") return Walk(title == u"another");
     if (command == u"count") {
         std::printf("%d\n", Shown(title));
         return 0;
@@ -167,7 +194,8 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         return PrintText(info.hwndFocus);
     }
-    std::fprintf(stderr,
-                 "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile|watch ...\n");
+    std::fprintf(
+        stderr,
+        "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile|walk|watch ...\n");
     return 2;
 }
