@@ -326,5 +326,16 @@ TEST(MessageBoxUnderWine, SetUpFailureWaitsForOkAndEndsTheRun) {
     EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
 }
 
+// The real messages carry 64-bit pointers (WM_NCCREATE, WM_NCCALCSIZE, WM_WINDOWPOSCHANGING),
+// which the dialog's 32-bit procedure sees cut, and the default processing must get whole.
+// Wine keeps stacks below 4 GiB, where a cut changes nothing: the probe runs a dialog on a
+// thread whose stack lies above (titled, retitled, moved as asked).
+TEST(DialogLayerUnderWine, MessagePointersAboveFourGiBReachTheDefaultProcessingWhole) {
+    WineDevice device("", /*withStandIn=*/false);
+    ProcessResult r = device.Run(WindowsProgram("nxwinprobe.exe"), {"highdialog"});
+    EXPECT_EQ(r.out.substr(0, r.out.find_first_of("\r\n")), "made") << r.err;
+    EXPECT_EQ(r.exitCode, 0);
+}
+
 }  // namespace
 }  // namespace nxtest

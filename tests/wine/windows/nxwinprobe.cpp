@@ -16,6 +16,10 @@
 //   nxwinprobe walk [another]      the platform's process walk: each listed program's name,
 //                                  then "threads N", the threads its thread walk lists; with
 //                                  "another", as a process that takes itself for another user
+//   nxwinprobe highdialog          makes, retitles, moves and destroys a dialog of the platform's
+//                                  on a thread whose stack lies above 4 GiB (everything free
+//                                  below is reserved first): "made" when it went well, "low"
+//                                  when the stack could not be put there
 //   nxwinprobe watch TITLE FILE    prints "watching", looks every 10 ms until FILE exists, then
 //                                  prints the most top-level windows titled TITLE shown at once
 //
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/dialog.h"
 #include "platform/internal/win_internal.h"
 #include "platform/unicode.h"
 #include "platform/windows_api.h"
@@ -138,6 +143,62 @@ int Walk(bool asAnotherUser) {
     return 0;
 }
 
+// Reserves every free range of the address space below 4 GiB, so that what is placed later
+// (a thread's stack, a new heap) lies above: there a pointer cut to 32 bits points nowhere.
+void ReserveBelowFourGiB() {
+    constexpr std::uintptr_t kFourGiB = std::uintptr_t{1} << 32, kGranule = 0x10000;
+    ::MEMORY_BASIC_INFORMATION region;
+    for (std::uintptr_t at = kGranule; at < kFourGiB;) {
+        if (!::VirtualQuery(reinterpret_cast<void*>(at), &region, sizeof region)) return;
+        const std::uintptr_t next =
+            reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        const std::uintptr_t base = (at + kGranule - 1) & ~(kGranule - 1);
+        const std::uintptr_t end = std::min(next, kFourGiB);
+        if (region.State == MEM_FREE && end > base)
+            ::VirtualAlloc(reinterpret_cast<void*>(base), end - base, MEM_RESERVE, PAGE_NOACCESS);
+        at = next;
+    }
+}
+
+// The dialog's whole life on the calling thread, every message passed to the default
+// processing: the real messages carry pointers to the thread's stack (WM_NCCREATE,
+// WM_NCCALCSIZE, WM_WINDOWPOSCHANGING, WM_SETTEXT, ...).
+DWORD WINAPI DialogLife(void* made) {
+    int onTheStack = 0;
+    if (reinterpret_cast<std::uintptr_t>(&onTheStack) >> 32 == 0) return 0;
+    win::DialogTemplate dialog;
+    dialog.title = u"nxwinprobe high";
+    dialog.fontName = u"MS Shell Dlg";
+    dialog.fontPointSize = 8;
+    dialog.style = WS_POPUP | WS_CAPTION | DS_SETFONT;
+    dialog.cx = 120;
+    dialog.cy = 40;
+    dialog.controls.push_back({1, u"EDIT", u"edit", 10, 10, 100, 12, WS_CHILD | WS_VISIBLE});
+    win::HWND window = win::CreateDialogIndirectW(dialog, 0, &win::DefDlgProcW);
+    win::RECT moved{};
+    const bool lived =
+        window != 0 && win::GetWindowTextW(window) == dialog.title &&
+        win::SetWindowTextW(window, u"nxwinprobe higher") &&
+        win::GetWindowTextW(window) == u"nxwinprobe higher" &&
+        win::SetDlgItemTextW(window, 1, u"text") && win::GetDlgItemText(window, 1) == u"text" &&
+        win::MoveWindow(window, 10, 20, 200, 100) && win::GetWindowRect(window, &moved) &&
+        moved.left == 10 && moved.top == 20 && moved.right == 210 && moved.bottom == 120;
+    if (window) win::DestroyWindow(window);
+    *static_cast<int*>(made) = lived ? 1 : 2;
+    return 0;
+}
+
+int DialogAboveFourGiB() {
+    ReserveBelowFourGiB();
+    int made = 0;
+    ::HANDLE thread = ::CreateThread(nullptr, 0, &DialogLife, &made, 0, nullptr);
+    if (!thread) return 1;
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
+    Say(made == 0 ? "low" : made == 1 ? "made" : "failed");
+    return made == 1 ? 0 : 1;
+}
+
 int Watch(const std::u16string& title, const wchar_t* file) {
     Say("watching");
     int most = 0;
@@ -163,6 +224,7 @@ int wmain(int argc, wchar_t** argv) {
                          argv[3]);
     if (command == u"watch" && argc >= 4) return Watch(title, argv[3]);
     if (command == u"walk") return Walk(title == u"another");
+    if (command == u"highdialog") return DialogAboveFourGiB();
     if (command == u"count") {
         std::printf("%d\n", Shown(title));
         return 0;
@@ -194,8 +256,8 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         return PrintText(info.hwndFocus);
     }
-    std::fprintf(
-        stderr,
-        "usage: nxwinprobe where|text|checked|focus|count|kill|hold|holdfile|walk|watch ...\n");
+    std::fprintf(stderr,
+                 "usage: nxwinprobe "
+                 "where|text|checked|focus|count|kill|hold|holdfile|walk|highdialog|watch ...\n");
     return 2;
 }
