@@ -4,10 +4,14 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <thread>
 
 namespace win::fault {
 namespace {
@@ -17,11 +21,12 @@ constexpr std::array<std::string_view, kOpCount> kOpNames = {NX_FAULT_OPERATIONS
 #undef NX_FAULT_NAME
 
 // The plan of one operation or system call: the call that fails (-1 for every one), counted
-// from when it was armed, and the errno a failing system call gives.
+// from when it was armed, and the errno a failing system call gives; or a wait before each call.
 struct Plan {
     long calls = 0;
     long failAt = 0;
     int error = 0;
+    long delayMs = 0;  // instead of failing, each call waits this long and goes on
 };
 
 struct Faults {
@@ -35,8 +40,20 @@ Faults& State() {
     return *faults;
 }
 
-// NX_FAULTS = "Op:n,Op:n"; n may be "*" for every call. Malformed items are ignored, so a typo
-// makes no fault rather than a different one.
+// The plan of one item's count: "n" (the n-th call fails), "*" (every call fails) or "nms"
+// (every call waits n milliseconds first); nothing for a malformed count.
+std::optional<Plan> PlanFor(const std::string& count) {
+    if (count == "*") return Plan{0, -1, EIO};
+    const bool slow = count.size() > 2 && count.ends_with("ms");
+    char* end = nullptr;
+    const long n = std::strtol(count.c_str(), &end, 10);
+    if (count.empty() || n <= 0 || end != count.c_str() + count.size() - (slow ? 2 : 0))
+        return std::nullopt;
+    return slow ? Plan{0, 0, 0, n} : Plan{0, n, EIO};
+}
+
+// NX_FAULTS = "Op:n,Op:n"; n may be "*" for every call, or "500ms" for a wait before each.
+// Malformed items are ignored, so a typo makes no fault rather than a different one.
 void ParseEnvironmentOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -51,12 +68,8 @@ void ParseEnvironmentOnce() {
             rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
             std::size_t colon = item.find(':');
             if (colon == std::string_view::npos) continue;
-            const std::string count(item.substr(colon + 1));
-            const bool every = count == "*";
-            char* end = nullptr;
-            const long n = every ? -1 : std::strtol(count.c_str(), &end, 10);
-            if (every || (!count.empty() && *end == '\0' && n > 0))
-                f.plans[std::string(item.substr(0, colon))] = Plan{0, n, EIO};
+            if (std::optional<Plan> plan = PlanFor(std::string(item.substr(colon + 1))))
+                f.plans[std::string(item.substr(0, colon))] = *plan;
         }
         f.armed = !f.plans.empty();
     });
@@ -75,10 +88,16 @@ bool Triggered(std::string_view name, int* error = nullptr) {
     ParseEnvironmentOnce();
     Faults& f = State();
     if (!f.armed.load(std::memory_order_acquire)) return false;
-    std::lock_guard guard(f.lock);
+    std::unique_lock guard(f.lock);
     auto it = f.plans.find(name);
     if (it == f.plans.end()) return false;
     Plan& p = it->second;
+    if (p.delayMs > 0) {
+        const std::chrono::milliseconds delay(p.delayMs);
+        guard.unlock();  // other operations go on meanwhile
+        std::this_thread::sleep_for(delay);
+        return false;
+    }
     if (p.failAt == 0 || (p.failAt > 0 && ++p.calls != p.failAt)) return false;
     if (p.failAt > 0) p.failAt = 0;
     if (error) *error = p.error;

@@ -4,9 +4,10 @@
 //
 // In process, tests call FailNth. Across processes, the variable NX_FAULTS ("Op:n,Op:n", read
 // once when the process first asks) makes the n-th call of each named operation fail; "Op:*"
-// makes every call fail. Op is the enumerator's name ("CreateMutex"), or on Linux the name of a
-// system call of the platform's layer ("rename"), which then fails with EIO; other names are
-// ignored.
+// makes every call fail; "Op:500ms" makes every call wait that long first and then go on as
+// usual: a slow device, which holds a race between programs open. Op is the enumerator's name
+// ("CreateMutex"), or on Linux the name of a system call of the platform's layer ("rename"),
+// which then fails with EIO; other names are ignored.
 
 #include "platform/win_types.h"
 
@@ -45,8 +46,9 @@ void FailAlways(Op op);
 // Forgets all injected faults and counts.
 void Reset();
 
-// Called by the platform's implementations: true when this call of op is to fail; the second
-// form then sets the calling thread's last error to error.
+// Called by the platform's implementations before the operation's first effect: true when this
+// call of op is to fail; the second form then sets the calling thread's last error to error. A
+// slow operation waits here first.
 bool ShouldFail(Op op);
 bool ShouldFail(Op op, DWORD error);
 

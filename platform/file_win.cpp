@@ -126,8 +126,11 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     const std::u16string folder = target.substr(0, slash + 1);
     const std::u16string name = target.substr(slash + 1);
     if (name.empty()) return Fail(ERROR_ACCESS_DENIED);  // a folder itself
+    // What the real open refuses, the rename would not: a folder in the way, and a file whose
+    // read-only attribute keeps it from being replaced.
     const DWORD attributes = ::GetFileAttributesW(detail::Wide(target));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return Fail(ERROR_ACCESS_DENIED);
 
     ::HANDLE openMark = MarkOpen(target);

@@ -63,10 +63,16 @@ struct LastAsked {
 };
 thread_local LastAsked t_lastAsked;
 
+// The user this process takes itself for: its own, read once (see TakeCallerForAnotherUser).
+std::vector<BYTE>& CallerUser() {
+    static std::vector<BYTE> user = UserOf(::GetCurrentProcess());
+    return user;
+}
+
 // A device's processes are its own user's: another user's process, or one whose user cannot
 // be read (it cannot be opened by this user), is never listed, whatever this user's rights.
 bool RunsAsThisUser(DWORD processId) {
-    static const std::vector<BYTE> self = UserOf(::GetCurrentProcess());
+    const std::vector<BYTE>& self = CallerUser();
     if (processId == t_lastAsked.processId && processId != 0) return t_lastAsked.answer;
     bool answer = false;
     if (::HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)) {
@@ -134,6 +140,18 @@ BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry) {
     return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32Next, ::Thread32Next,
                                      CopyThreadEntry);
 }
+
+namespace detail {
+
+void TakeCallerForAnotherUser() {
+    std::vector<BYTE>& user = CallerUser();
+    if (user.empty()) return;  // nothing is listed already
+    ::PSID sid = user.data();
+    ++*::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1);
+    t_lastAsked = {};
+}
+
+}  // namespace detail
 
 // Desktop Windows closes a snapshot like any other handle.
 BOOL CloseToolhelp32Snapshot(HANDLE snapshot) {

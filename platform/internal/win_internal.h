@@ -44,6 +44,12 @@ inline std::u16string FromWide(const wchar_t* text, std::size_t length) {
 // and returns true. False, doing nothing, for any other handle. (file_win.cpp)
 bool CloseDeviceFile(HANDLE handle);
 
+// For tests of the process walks, which under Wine meet no other user's processes: from now on
+// this process takes itself for another user (its own SID with the next relative id), so that
+// its walks must list none of its own user's processes. The shipped programs never call it.
+// (toolhelp_win.cpp)
+void TakeCallerForAnotherUser();
+
 // Whether this process's windows go on the screen (screen.h): dialogs made while they do not
 // are kept hidden, whatever their template says. (screen_win.cpp)
 bool WindowsOnScreen();

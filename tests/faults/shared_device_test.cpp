@@ -14,8 +14,13 @@ namespace {
 
 constexpr milliseconds kRunBound{8000};
 
+// A launch that takes this long holds the start open: a bridge that stopped keeping the others
+// out before its launch had made the program would let each of them launch one too.
+constexpr char kSlowLaunch[] = "NX_FAULTS=CreateProcess:1000ms";
+
 // Six devices at once, four bridges started together on each, none running the measurement
-// program before: on each device the bridges end with one measurement program between them.
+// program before, and each launch slow: on each device the bridges end with one measurement
+// program between them.
 TEST(SharedDevice, BridgesStartedTogetherStartOneMeasurementProgram) {
     std::vector<std::string> failures =
         RunCampaign("bridges started together", 6, [](int, std::mt19937_64&, Findings& findings) {
@@ -24,7 +29,7 @@ TEST(SharedDevice, BridgesStartedTogetherStartOneMeasurementProgram) {
             for (int i = 0; i < 4; ++i)
                 bridges.emplace_back(
                     std::vector<std::string>{NXBRIDGE_PATH, "-Gha0", "\\FlashDisk\\"},
-                    device.device());
+                    device.device(), std::vector<std::string>{kSlowLaunch});
             for (auto& bridge : bridges) {
                 if (!bridge.Wait(kRunBound)) findings.Add("a bridge did not end");
                 if (std::string end = CleanEnd(bridge); !end.empty()) findings.Add(end);

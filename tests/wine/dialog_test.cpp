@@ -54,9 +54,21 @@ std::vector<std::string> LogLines(const WineDevice& device) {
     return lines;
 }
 
-// Whether the probe's count of shown windows with the title stays at n for a while.
-bool StaysShown(const WineDevice& device, const char* title, const std::string& n) {
-    return !WaitUntil([&] { return Probe(device, {"count", title}) != n; }, 1500ms);
+// "" when the probe's count of shown windows with the title stays at n for a while, else the
+// count it changed to. A probe that did not answer (its program failed to run, as can happen
+// under load) tells nothing either way, but one answer at least must come.
+std::string StaysShown(const WineDevice& device, const char* title, const std::string& n) {
+    std::string changed;
+    bool answered = false;
+    WaitUntil(
+        [&] {
+            std::optional<std::string> count = Probe(device, {"count", title});
+            answered = answered || count.has_value();
+            if (count && *count != n) changed = *count;
+            return !changed.empty();
+        },
+        1500ms);
+    return answered ? changed : "no answer";
 }
 
 struct Step {
@@ -81,7 +93,11 @@ struct Flow {
     bool confirms;  // ends with "Conferma": the result file holds the texts then shown
     std::vector<std::string> commands;
     std::string moreScenario = "";
-    bool resultIsAFolder = false;  // a folder named VLMIS.OUT stands in the root: no file
+    // What keeps the run from replacing the result file of the run before (then left as it
+    // was), or the faults of the bridge (NX_FAULTS), and the run's mode.
+    Refusal refusal = Refusal::None;
+    const char* faults = nullptr;
+    const char* mode = "-Nor0";
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
 };
@@ -94,8 +110,17 @@ class DialogUnderWine : public testing::TestWithParam<Flow> {
 TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const Flow& flow = GetParam();
     WineDevice device(kScenario + flow.moreScenario);
-    if (flow.resultIsAFolder) std::filesystem::create_directory(device.Path("VLMIS.OUT"));
-    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {"-Nor0", "\\FlashDisk\\"});
+    const bool version = std::string_view(flow.mode) == "-Ver0";
+    const std::string resultFile = version ? "VLVER.OUT" : "VLMIS.OUT";
+    std::string previous;
+    if (flow.refusal != Refusal::None || flow.faults)
+        previous = LayOutPreviousFile(device.device(), resultFile, version ? 4 : 3, flow.refusal);
+    std::optional<WineDevice::Holder> holder;
+    if (flow.refusal == Refusal::HeldOpen) holder.emplace(device.HoldOpen("\\" + resultFile));
+    std::vector<std::string> faults;
+    if (flow.faults) faults.push_back(std::string("NX_FAULTS=") + flow.faults);
+    Child bridge =
+        device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"}, 60s, "", faults);
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
     unsigned long window = FindWindowByTitle(kTitle, device.device());
@@ -105,7 +130,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     std::u16string shown[3];
     for (const Step& step : flow.steps) {
         // What the edits show before the last step is what "Conferma" must write.
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3 && flow.confirms; ++i) {
             auto text = Probe(device, {"text", kTitle, std::to_string(1002 + i)});
             ASSERT_TRUE(text) << "edit " << 1002 + i << " did not answer";
             shown[i] = win::Utf8ToUtf16(*text);
@@ -146,7 +171,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
                     << ReadFileBytes(device.Path("NXTOOLS.LOG"));
                 break;
             case Step::ExpectOpen:
-                EXPECT_TRUE(StaysShown(device, kTitle, "1")) << "the dialog closed";
+                EXPECT_EQ(StaysShown(device, kTitle, "1"), "") << "the dialog closed";
                 break;
             case Step::Boxes:
                 EXPECT_TRUE(WaitUntil(
@@ -155,8 +180,7 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
                     },
                     15s))
                     << "not " << step.what << " box(es)";
-                EXPECT_TRUE(StaysShown(device, kBoxTitle, step.what))
-                    << "then " << Probe(device, {"count", kBoxTitle}).value_or("?") << " box(es)";
+                EXPECT_EQ(StaysShown(device, kBoxTitle, step.what), "") << "box(es) then";
                 break;
             case Step::ClickInBox:
                 ClickControl(device, kBoxTitle, step.what);
@@ -166,16 +190,30 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     std::optional<int> code = bridge.Wait(20s);
     if (!code) bridge.Kill();
     EXPECT_EQ(code, std::optional<int>(0)) << "the dialog did not end the run";
+    holder.reset();
     if (flow.confirms) {
         std::u16string line;
         for (const auto& text : shown) (line += text) += u'\u00A7';
         EXPECT_EQ(ReadFileBytes(device.Path("VLMIS.OUT")), ResultFileBytes(line));
+    } else if (flow.refusal == Refusal::Folder) {
+        EXPECT_TRUE(std::filesystem::is_directory(device.Path(resultFile)));
+    } else if (!previous.empty()) {
+        EXPECT_EQ(ReadFileBytes(device.Path(resultFile)), previous) << "the previous file changed";
     } else {
-        EXPECT_FALSE(std::filesystem::is_regular_file(device.Path("VLMIS.OUT")));
+        EXPECT_FALSE(std::filesystem::is_regular_file(device.Path(resultFile)));
     }
+    EXPECT_EQ(LeftTemporaries(device.device()), std::vector<std::string>{});
     WaitUntil([&] { return LogLines(device).size() >= flow.commands.size(); }, 5s);
     EXPECT_EQ(LogLines(device), flow.commands);
 }
+
+// "Conferma" that cannot write: one box, which OK closes, and the dialog stays until "Annulla"
+// (which the box, modal, would not let through).
+const std::vector<Step> kConfermaRefused = {{Step::Click, "Conferma"},
+                                            {Step::Boxes, "1"},
+                                            {Step::ClickInBox, "OK"},
+                                            {Step::ExpectOpen, ""},
+                                            {Step::Click, "Annulla"}};
 
 INSTANTIATE_TEST_SUITE_P(
     Flows, DialogUnderWine,
@@ -264,7 +302,27 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              Requests(),
              "",
-             true}),
+             Refusal::Folder},
+        // Whatever keeps "Conferma" from replacing the file of the run before: one box, and
+        // the dialog stays open; "Annulla" ends the run and the old file is left as it was.
+        Flow{"ConfermaOverAReadOnlyFile", kConfermaRefused, false, Requests(), "",
+             Refusal::ReadOnly},
+        Flow{"ConfermaOverAFileHeldOpen", kConfermaRefused, false, Requests(), "",
+             Refusal::HeldOpen},
+        Flow{"ConfermaOnAFullDisk", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "WriteFile:1"},
+        Flow{"ConfermaWhoseRenameFails", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "CommitFile:1"},
+        // The version file cannot be written: the dialog stays open, shows no box and waits
+        // for "Annulla", as on Linux.
+        Flow{"VersionQueryOverAReadOnlyFile",
+             {{Step::ExpectOpen, ""}, {Step::Boxes, "0"}, {Step::Click, "Annulla"}},
+             false,
+             Requests(),
+             "",
+             Refusal::ReadOnly,
+             nullptr,
+             "-Ver0"}),
     [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
 
 // One of the set-up failures in the window system's own message box: captioned with the
@@ -280,6 +338,17 @@ TEST(MessageBoxUnderWine, SetUpFailureWaitsForOkAndEndsTheRun) {
     if (!code) bridge.Kill();
     EXPECT_EQ(code, std::optional<int>(0));
     EXPECT_FALSE(FileExists(device.Path("VLMIS.OUT")));
+}
+
+// The real messages carry 64-bit pointers (WM_NCCREATE, WM_NCCALCSIZE, WM_WINDOWPOSCHANGING),
+// which the dialog's 32-bit procedure sees cut, and the default processing must get whole.
+// Wine keeps stacks below 4 GiB, where a cut changes nothing: the probe runs a dialog on a
+// thread whose stack lies above (titled, retitled, moved as asked).
+TEST(DialogLayerUnderWine, MessagePointersAboveFourGiBReachTheDefaultProcessingWhole) {
+    WineDevice device("", /*withStandIn=*/false);
+    ProcessResult r = device.Run(WindowsProgram("nxwinprobe.exe"), {"highdialog"});
+    EXPECT_EQ(r.out.substr(0, r.out.find_first_of("\r\n")), "made") << r.err;
+    EXPECT_EQ(r.exitCode, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
+
+#include "tests/support/expected_file.h"
 
 extern char** environ;
 
@@ -16,6 +20,9 @@ namespace nxtest {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The file whose making ends a holder of a device file (nxwinprobe holdfile).
+constexpr char kHoldEnd[] = "NXHOLD.END";
 
 // Drive letters for devices; c: and z: are the prefix's own.
 constexpr char kDriveLetters[] = "defghijklmnopqrstuvwxy";
@@ -163,6 +170,55 @@ ProcessResult WineDevice::Run(const std::string& program, const std::vector<std:
     const WinePrefix& prefix = WinePrefix::Shared();
     return RunProcess(prefix.WineCommand(device_.root(), program, args, limit), device_,
                       limit + 10s, prefix.Environment());
+}
+
+WineDevice::Holder WineDevice::HoldOpen(const std::string& devicePath) const {
+    std::error_code ec;
+    fs::remove(Path(kHoldEnd), ec);
+    Child program = Start(WindowsProgram("nxwinprobe.exe"),
+                          {"holdfile", devicePath, std::string("\\") + kHoldEnd});
+    if (program.Line(0, 20s).rfind("held", 0) != 0)
+        throw std::runtime_error("nxwinprobe could not hold " + devicePath + " open");
+    return Holder(*this, std::move(program));
+}
+
+WineDevice::Holder::Holder(const WineDevice& device, Child program)
+    : device_(&device), program_(std::move(program)) {}
+
+WineDevice::Holder::Holder(Holder&& other) noexcept
+    : device_(other.device_), program_(std::exchange(other.program_, std::nullopt)) {}
+
+void WineDevice::Holder::End() {
+    if (!program_) return;
+    device_->device().WriteFile(kHoldEnd, "");
+    if (!program_->Wait(20s)) program_->Kill();
+    program_.reset();
+    std::error_code ec;
+    fs::remove(device_->Path(kHoldEnd), ec);
+}
+
+std::string LayOutPreviousFile(const TempDevice& device, const std::string& rootFile,
+                               std::size_t fieldCount, Refusal refusal) {
+    if (refusal == Refusal::Folder) {
+        fs::create_directory(device.Path(rootFile));
+        return "";
+    }
+    std::u16string line;
+    for (std::size_t i = 0; i < fieldCount; ++i) line += u"previous\u00A7";
+    const std::string bytes = ResultFileBytes(line);
+    device.WriteFile(rootFile, bytes);
+    if (refusal == Refusal::ReadOnly) chmod(device.Path(rootFile).c_str(), 0444);
+    return bytes;
+}
+
+std::vector<std::string> LeftTemporaries(const TempDevice& device) {
+    std::vector<std::string> left;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(device.root(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".nxtmp.") != std::string::npos) left.push_back(name);
+    }
+    return left;
 }
 
 std::vector<std::string> Requests(std::vector<std::string> more) {

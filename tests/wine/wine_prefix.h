@@ -74,10 +74,48 @@ class WineDevice {
     ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
                       std::chrono::seconds limit = 30s) const;
 
+    // A Windows program that holds the device file devicePath ("\\VLMIS.OUT") open without
+    // sharing, started once it holds it, until End is called. Throws std::runtime_error when
+    // it cannot open the file.
+    class Holder;
+    Holder HoldOpen(const std::string& devicePath) const;
+
   private:
     TempDevice device_;
     std::string drive_;  // e.g. "n:"
 };
+
+class WineDevice::Holder {
+  public:
+    Holder(const WineDevice& device, Child program);
+    ~Holder() { End(); }
+    Holder(Holder&& other) noexcept;
+    Holder& operator=(Holder&&) = delete;
+    // Lets go of the file and waits for the program's end.
+    void End();
+
+  private:
+    const WineDevice* device_;
+    std::optional<Child> program_;
+};
+
+// What keeps a run from replacing the result file that stands in a device's root.
+enum class Refusal {
+    None,
+    ReadOnly,  // the file is read-only: no write permission on the host, which under Wine is
+               // the read-only attribute
+    Folder,    // a folder stands in the file's place
+    HeldOpen,  // another program holds the file open without sharing
+};
+
+// Lays out the result file rootFile ("VLMIS.OUT") in the device's root before a run: a whole
+// file of fieldCount fields "previous" (its bytes are returned), made read-only, or a folder
+// in its place (then ""). Holding it open is the platform's own: the caller starts the holder.
+std::string LayOutPreviousFile(const TempDevice& device, const std::string& rootFile,
+                               std::size_t fieldCount, Refusal refusal);
+
+// The names in the device's root of temporary files that a writer left.
+std::vector<std::string> LeftTemporaries(const TempDevice& device);
 
 // The stand-in's log of a run whose dialog was made: the five requests of its initialisation,
 // then more.
