@@ -23,8 +23,8 @@ inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 //
 // No sharing: while one handle to the file is open (in any process of the device), a second
 // open fails with ERROR_SHARING_VIOLATION. Other failures: ERROR_PATH_NOT_FOUND (no such
-// folder), ERROR_ACCESS_DENIED (the folder refuses files, or the path names a folder, or on
-// Windows a file with the read-only attribute, which Linux does not have), and the cause the
+// folder), ERROR_ACCESS_DENIED (the folder refuses files, or the path names a folder or a file
+// with the read-only attribute: on Linux one without any write permission), and the cause the
 // host reports (ERROR_DISK_FULL, ERROR_TOO_MANY_OPEN_FILES, ...). On Windows a program that
 // holds the old file open through the real API without sharing is not seen here: the rename
 // of CloseHandle fails instead. Returns INVALID_HANDLE_VALUE on failure.

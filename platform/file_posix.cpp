@@ -82,7 +82,10 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
     auto parent = sys::Stat(folder);
     if (!parent || !S_ISDIR(parent->st_mode))
         return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-    if (auto old = sys::Stat(target); old && S_ISDIR(old->st_mode))
+    // A folder in the file's place, or a file that nobody may write (the device's read-only
+    // attribute, as Windows reads it from such a file), is never replaced.
+    if (auto old = sys::Stat(target);
+        old && (S_ISDIR(old->st_mode) || !(old->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))))
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
     // No sharing: an exclusive lock on a lock file kept for the target in the runtime folder.

@@ -34,9 +34,6 @@ struct Scenario {
     // refuses it (then the previous one is left as it was).
     bool previousFile = false;
     Refusal refusal = Refusal::None;
-    // A known difference: how Linux breaks the rule for the result file that Windows keeps.
-    // Listed, not hidden: the row fails once Linux keeps the rule too.
-    const char* linuxDiffers = nullptr;
 
     bool Writes() const { return resultFile && !faults && refusal == Refusal::None; }
     friend void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
@@ -222,13 +219,8 @@ TEST_P(Differential, SameResultFileAndCommandsOnBothPlatforms) {
     EXPECT_EQ(linux.errors.find("nxbridge"), std::string::npos) << linux.errors;
     EXPECT_EQ(windows.errors.find("nxbridge"), std::string::npos) << windows.errors;
     EXPECT_EQ(BrokenFileRule(s, windows), "") << "on Windows";
-    if (s.linuxDiffers) {
-        EXPECT_NE(BrokenFileRule(s, linux), "")
-            << "no longer a difference, take it off the list: " << s.linuxDiffers;
-    } else {
-        EXPECT_EQ(BrokenFileRule(s, linux), "") << "on Linux";
-        EXPECT_EQ(windows.result, linux.result);
-    }
+    EXPECT_EQ(BrokenFileRule(s, linux), "") << "on Linux";
+    EXPECT_EQ(windows.result, linux.result);
     EXPECT_EQ(linux.commands, s.commands);
     EXPECT_EQ(windows.commands, linux.commands);
     // An unattended run's dialog is never on the screen: nobody could use it. (The version
@@ -329,9 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .args = kGha0,
                  .resultFile = "VLMIS.OUT",
                  .commands = Requests(),
-                 .refusal = Refusal::ReadOnly,
-                 .linuxDiffers = "our imitation replaces a file without write permission, where "
-                                 "Windows refuses a file with the read-only attribute"},
+                 .refusal = Refusal::ReadOnly},
         Scenario{.name = "FolderInTheResultFilesPlace",
                  .ini = Record(1, 17, 18, kDistance),
                  .args = kGhd0,
