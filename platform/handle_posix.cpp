@@ -83,6 +83,8 @@ DWORD ErrorFromErrno(int error) {
             return ERROR_TOO_MANY_OPEN_FILES;
         case EINVAL:
             return ERROR_INVALID_PARAMETER;
+        case ENOEXEC:
+            return ERROR_BAD_EXE_FORMAT;
         case EBADF:
             return ERROR_INVALID_HANDLE;
         default:
