@@ -62,4 +62,21 @@ inline constexpr KnownDifference kPointerMessagesArePosted{"pointer messages pos
 // reports that a post failed.
 inline constexpr KnownDifference kFailedPostError{"failed post's error", 1444, 87};
 
+// Whether the push button drawn as the default one follows the focus. Ours draws the focused
+// push button so, else the default id's, else none, however the focus came. The real dialog
+// manager moves that look only when the keyboard moves the focus (WM_NEXTDLGCTL) or DM_SETDEFID
+// names a push button: after a click it stays where it was (until Return, when the message
+// filter of dialog_win.cpp gives it to the focused button and clicks that), a push button the
+// keyboard left for a control that is none keeps it in a dialog without a default id, and
+// DM_SETDEFID naming a control that is no push button leaves it. Ours shows what Return will
+// click; Return does the same on both.
+inline constexpr KnownDifference kDefaultLookFollowsTheFocus{"default look follows", 1, 0};
+
+// Whether an auto-repeated Space pushes the focused button in. Ours pushes only on the key's
+// first press; the real button takes every WM_KEYDOWN of Space. So on Windows a Space held
+// while Tab moves the focus pushes the next button in, and the release clicks it: a button the
+// user never pressed ("Annulla" ends the run without a file). The message filter of
+// dialog_win.cpp could drop the repeats; the Windows build keeps the real button's way.
+inline constexpr KnownDifference kRepeatedSpacePushes{"repeated Space pushes", 0, 1};
+
 }  // namespace nxtest

@@ -23,17 +23,19 @@ std::map<std::string, UINT> ParseIds(const std::string& out) {
     return ids;
 }
 
+// Names of the tests' own: under Wine the names stay registered for the whole session, with
+// the letter case of their first registration, and the programs tested after these see them.
 TEST(RegisteredMessage, SameIdsInEveryProcessWithoutRegardToCase) {
-    const UINT data = RegisterWindowMessageW(u"NXDATACHANGE");
-    const UINT edm = RegisterWindowMessageW(u"NXSetEdmMode");
+    const UINT data = RegisterWindowMessageW(u"TESTDATACHANGE");
+    const UINT edm = RegisterWindowMessageW(u"TestSetEdmMode");
     ASSERT_GE(data, 0xC000u);
     ASSERT_GE(edm, 0xC000u);
     EXPECT_NE(data, edm);
-    auto ids = ParseIds(RunPeer({"register", "nxsetedmmode", "NXTILTOVER", "NxDataChange"}));
-    EXPECT_EQ(ids["nxsetedmmode"], edm);
-    EXPECT_EQ(ids["NxDataChange"], data);
-    EXPECT_EQ(RegisterWindowMessageW(u"nxtiltover"), ids["NXTILTOVER"]);
-    EXPECT_EQ(GetRegisteredMessageName(ids["NXTILTOVER"]), u"NXTILTOVER");
+    auto ids = ParseIds(RunPeer({"register", "testsetedmmode", "TESTTILTOVER", "TestDataChange"}));
+    EXPECT_EQ(ids["testsetedmmode"], edm);
+    EXPECT_EQ(ids["TestDataChange"], data);
+    EXPECT_EQ(RegisterWindowMessageW(u"testtiltover"), ids["TESTTILTOVER"]);
+    EXPECT_EQ(GetRegisteredMessageName(ids["TESTTILTOVER"]), u"TESTTILTOVER");
     EXPECT_EQ(RegisterWindowMessageW(u""), 0u);
 }
 
