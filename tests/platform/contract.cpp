@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "platform/device.h"
+#include "platform/file.h"
 
 namespace nxtest {
 namespace fs = std::filesystem;
@@ -40,6 +41,18 @@ std::vector<std::string> Listing(const std::string& relative) {
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+win::HANDLE OpenForWriting(std::u16string_view devicePath) {
+    return win::CreateFileW(devicePath, win::GENERIC_WRITE, 0, nullptr, win::CREATE_ALWAYS,
+                            win::FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteText(win::HANDLE file, std::string_view text) {
+    win::DWORD written = 0;
+    return win::WriteFile(file, text.data(), static_cast<win::DWORD>(text.size()), &written,
+                          nullptr) &&
+           written == text.size();
 }
 
 std::string RunPeer(const std::vector<std::string>& args,

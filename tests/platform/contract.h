@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,6 +28,11 @@ void CopyIntoDevice(const std::string& hostFile, const std::string& relative);
 std::string ReadHostFile(const std::string& hostPath);
 // The names in a device folder, sorted: a test sees that nothing was left behind.
 std::vector<std::string> Listing(const std::string& relative);
+
+// A device file opened for writing as the device's programs open it (file.h).
+win::HANDLE OpenForWriting(std::u16string_view devicePath);
+// Writes the whole text to it; false when it fell short.
+bool WriteText(win::HANDLE file, std::string_view text);
 
 // The host path of the peer program.
 std::string PeerProgram();

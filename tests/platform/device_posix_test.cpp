@@ -29,17 +29,6 @@ using namespace win;
 using namespace nxtest;
 using namespace std::literals;
 
-HANDLE OpenForWriting(std::u16string_view path) {
-    return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-}
-
-bool WriteText(HANDLE file, std::string_view text) {
-    DWORD written = 0;
-    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
-}
-
 const TempDevice& Device() {
     return *CurrentDevice();
 }

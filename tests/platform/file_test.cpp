@@ -19,17 +19,6 @@ using namespace win;
 using namespace nxtest;
 using namespace std::literals;
 
-HANDLE OpenForWriting(std::u16string_view path) {
-    return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-}
-
-bool WriteText(HANDLE file, std::string_view text) {
-    DWORD written = 0;
-    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
-}
-
 // Every path stays inside the root, matched without regard to case; a path without its leading
 // backslash is taken from the root too. The files are there, so that each case names one file.
 TEST(DevicePath, ResolvesInsideTheRootWithoutRegardToCase) {
