@@ -1,6 +1,7 @@
 // The peer on Windows: started beside the test program by the real CreateProcessW, with its
 // current folder on the device's drive (inherited), its standard output going to a temporary
-// file of its own that the test reads through a second handle.
+// file of its own that the test reads through a second handle. Nothing the test program starts
+// outlives it.
 #include <algorithm>
 #include <atomic>
 #include <stdexcept>
@@ -63,6 +64,19 @@ class ExtraEnvironment {
     };
     std::vector<Saved> saved_;
 };
+
+// Whatever the test program starts (its peers, the programs it starts through the platform,
+// and theirs) ends with it, also when it ends by a crash: it runs in a job that kills its
+// processes once the job's last handle, the program's own, is closed.
+const bool kProcessesEndWithTheTestProgram = [] {
+    ::HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return job &&
+           ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                     sizeof limits) &&
+           ::AssignProcessToJobObject(job, ::GetCurrentProcess());
+}();
 
 }  // namespace
 
