@@ -15,15 +15,18 @@ if(WIN32)
 endif()
 
 # nx_contract_tests(NAME SOURCES source... LIBRARIES library...): the test program NAME (on
-# Windows NAME.exe, a console program) from the sources, with GoogleTest's main.
+# Windows NAME.exe, a console program) from the sources, with GoogleTest's main. Each test runs
+# as a process of its own on a fresh device: on Linux a temporary device (the device test main,
+# tests/support), under Wine a host folder mapped to a drive letter (wine_session.sh device).
 function(nx_contract_tests name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES")
   add_executable(${name} ${arg_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   if(WIN32)
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} nxgtest_main)
     target_link_options(${name} PRIVATE -mconsole)
   else()
-    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} nxtest_device_main)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
     if(NX_WINE_TESTS)
       nx_wine_gtest(${name} ${name}.exe)

@@ -45,16 +45,16 @@ set(NX_WINE_TEST_PROPERTIES LABELS wine FIXTURES_REQUIRED wine_session
                             RESOURCE_LOCK wine_session TIMEOUT 120)
 
 # Registers each test of a Windows test program (built by nxwindows_programs) as a CTest test
-# "wine.SUITE.NAME" run in the session. The program is built from the same sources as the Linux
-# test program linux_target, whose list of tests (--gtest_list_tests, read when ctest starts)
-# names them: no Wine is needed to list them. A listed test that the Windows program lacks
-# fails (it would run no test).
+# "wine.SUITE.NAME" run in the session, on a fresh device of its own. The program is built from
+# the same sources as the Linux test program linux_target, whose list of tests
+# (--gtest_list_tests, read when ctest starts) names them: no Wine is needed to list them. A
+# listed test that the Windows program lacks fails (it would run no test).
 function(nx_wine_gtest linux_target windows_program)
   add_dependencies(${linux_target} nxwindows_programs)
   set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${linux_target}_wine_tests.cmake)
   file(GENERATE OUTPUT ${include_file} CONTENT
 "set(linux_program [==[$<TARGET_FILE:${linux_target}>]==])
-set(run [==[${NX_WINE_SESSION_SCRIPT};run;${NX_WINE_SESSION};${NX_WINDOWS_BIN}/${windows_program}]==])
+set(run [==[${NX_WINE_SESSION_SCRIPT};device;${NX_WINE_SESSION};${NX_WINDOWS_BIN}/${windows_program}]==])
 set(properties [==[${NX_WINE_TEST_PROPERTIES}]==])
 include([==[${PROJECT_SOURCE_DIR}/cmake/wine-gtest-cases.cmake]==])
 ")

@@ -91,6 +91,10 @@ HWND CreateDialogIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC pr
 int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC procedure) {
     HWND hwnd = CreateDialogIndirectW(dialog, parent, std::move(procedure));
     if (hwnd == 0) return -1;
+    // A modal dialog is shown and active, and so has the focus: where its initialisation put
+    // it, else on its first tab stop, where Windows's activation puts it.
+    if (WindowPtr window = FindWindowRecord(hwnd); window && detail::FocusedIndex(*window) < 0)
+        detail::SetDialogFocus(*window, detail::NextTabStop(*window, -1, false));
     int result = RunModalLoop(hwnd);
     DestroyWindow(hwnd);
     return result;
@@ -201,8 +205,14 @@ const DialogState* GetDialogState(HWND dialog) {
 std::vector<DialogControlInfo> GetDialogControls(HWND dialog) {
     std::vector<DialogControlInfo> controls;
     if (WindowPtr window = FindWindowRecord(dialog)) {
-        for (const DialogControlState& state : window->state.controls)
-            controls.push_back({state.control->id, state.control->className, state.control->style});
+        for (const DialogControlState& state : window->state.controls) {
+            DWORD style = state.control->style;
+            // A push button's type says whether it is drawn as the default one, as on Windows.
+            if (detail::IsPushButton(*state.control))
+                style =
+                    (style & ~BS_TYPEMASK) | (state.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+            controls.push_back({state.control->id, state.control->className, style});
+        }
     }
     return controls;
 }

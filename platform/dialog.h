@@ -33,6 +33,7 @@ inline constexpr DWORD BS_GROUPBOX = 0x7;
 inline constexpr DWORD BS_TYPEMASK = 0xF;
 inline constexpr DWORD ES_CENTER = 0x1;
 inline constexpr DWORD ES_MULTILINE = 0x4;
+inline constexpr DWORD ES_READONLY = 0x800;
 inline constexpr DWORD SS_LEFT = 0x0;
 inline constexpr DWORD SS_RIGHT = 0x2;
 
@@ -90,8 +91,13 @@ int DialogBoxIndirectW(const DialogTemplate& dialog, HWND parent, WNDPROC proced
 // Ends the dialog's modal loop with the result (the loop returns after the current message).
 BOOL EndDialog(HWND dialog, int result);
 
-// Default dialog processing, as the platform's dialog manager does it:
-// - WM_CLOSE sends WM_COMMAND IDCANCEL.
+// Default dialog processing, as the platform's dialog manager does it. The keys are a dialog's
+// in its modal loop: on Linux the renderer posts them to the dialog and this processing takes
+// them; on Windows the keyboard gives them to the focused control and the real loop takes them
+// (IsDialogMessage, with the message filter that keeps the rules below), so a key sent to a
+// dialog's procedure is not processed there. BM_CLICK to a dialog is our renderer's click
+// (Linux only); Windows clicks the button itself.
+// - WM_CLOSE posts WM_COMMAND IDCANCEL.
 // - WM_KEYDOWN: Tab and Shift-Tab walk the visible, enabled tab stops in template order; the
 //   arrow keys move within the focused control's group (GetNextDlgGroupItem's rule), never
 //   onto a static control or group box, and an auto radio button they reach is clicked; Return

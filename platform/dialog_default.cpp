@@ -156,7 +156,8 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window) return 0;
     switch (message) {
         case WM_CLOSE:
-            SendCommand(dialog, IDCANCEL);
+            // Posted, as Windows posts it: the close ends the run after what is queued.
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
             return 0;
         case WM_KEYDOWN:
             KeyDown(dialog, *window, wParam, lParam);

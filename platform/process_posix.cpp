@@ -79,7 +79,9 @@ DWORD ErrorForImage(const std::string& hostPath) {
         return st.error() == ENOENT && !sys::Stat(hostPath.substr(0, hostPath.rfind('/') + 1))
                    ? ERROR_PATH_NOT_FOUND
                    : ERROR_FILE_NOT_FOUND;
-    if (!S_ISREG(st->st_mode) || access(hostPath.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
+    if (!S_ISREG(st->st_mode)) return ERROR_ACCESS_DENIED;
+    // A file that is no program, as Windows tells a file that is not an image.
+    if (access(hostPath.c_str(), X_OK) != 0) return ERROR_BAD_EXE_FORMAT;
     return ERROR_SUCCESS;
 }
 

@@ -10,7 +10,7 @@ namespace win {
 inline constexpr DWORD PAGE_READWRITE = 0x04;
 inline constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
 
-// Creates or opens the named memory-backed section (hFile must be INVALID_HANDLE_VALUE). An
+// Creates or opens the named memory-backed section (file INVALID_HANDLE_VALUE, or null). An
 // existing section is opened as it is, never re-created or cleared; one smaller than asked is
 // grown with zeros. A new section is zero-filled. On Linux a named section lasts as long as
 // the device's runtime folder, also when no handle is open; on Windows it goes with its last

@@ -164,8 +164,9 @@ sys::Status GrowTo(int fd, off_t size) {
 HANDLE CreateFileMappingW(HANDLE file, void* securityAttributes, DWORD protect, DWORD sizeHigh,
                           DWORD sizeLow, std::u16string_view name) {
     const std::uint64_t size = (std::uint64_t{sizeHigh} << 32) | sizeLow;
-    if (file != INVALID_HANDLE_VALUE || securityAttributes || protect != PAGE_READWRITE ||
-        size == 0)
+    // A null file handle names the paging file too, as on Windows.
+    if ((file != INVALID_HANDLE_VALUE && file != nullptr) || securityAttributes ||
+        protect != PAGE_READWRITE || size == 0)
         return Fail(ERROR_INVALID_PARAMETER, nullptr);
     if (size > kLargestSection) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     if (fault::ShouldFail(fault::Op::CreateSection)) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);

@@ -101,6 +101,7 @@ DWORD ErrorCode(int error) {
         {ERROR_NOT_ENOUGH_MEMORY, {ENOMEM}},
         {ERROR_TOO_MANY_OPEN_FILES, {EMFILE, ENFILE}},
         {ERROR_INVALID_PARAMETER, {EINVAL}},
+        {ERROR_BAD_EXE_FORMAT, {ENOEXEC}},
         {ERROR_INVALID_HANDLE, {EBADF}},
     };
     for (const auto& [code, numbers] : kCodes)

@@ -43,10 +43,10 @@ static_assert(sizeof(PROCESSENTRY32W) == 564);
 static_assert(sizeof(THREADENTRY32) == 36);
 
 // Takes a snapshot of the device's processes (TH32CS_SNAPPROCESS) or of their threads
-// (TH32CS_SNAPTHREAD); processId must be 0 (the whole device). Only processes of the caller's
-// own user are listed, whatever the caller's privileges (another user's processes are never the
-// device's); a process's threads are listed main thread first. On Linux the processes come in
-// ascending process id, which is the order they were started in only until the ids wrap
+// (TH32CS_SNAPTHREAD); processId is ignored (it is always the whole device). Only processes of the
+// caller's own user are listed, whatever the caller's privileges (another user's processes are
+// never the device's); a process's threads are listed main thread first. On Linux the processes
+// come in ascending process id, which is the order they were started in only until the ids wrap
 // round; on Windows in the order the system keeps them. On Linux only processes started with this
 // device root are listed, and everything is read here: a process that ends later is still listed,
 // one that has ended by then, or a zombie, is not. On Windows every process of the user's session

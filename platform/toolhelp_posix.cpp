@@ -103,7 +103,9 @@ BOOL Step(HANDLE handle, Entry* entry, bool first) {
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
     constexpr DWORD kKinds = TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD;
-    if (processId != 0 || (flags & kKinds) == 0 || (flags & ~kKinds) != 0)
+    // As on Windows, processId only matters for the kinds of snapshot the device lacks.
+    (void)processId;
+    if ((flags & kKinds) == 0 || (flags & ~kKinds) != 0)
         return sys::Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (((flags & TH32CS_SNAPPROCESS) &&
          fault::ShouldFail(fault::Op::ProcessSnapshot, ERROR_NOT_ENOUGH_MEMORY)) ||

@@ -24,8 +24,11 @@ char16_t UpperUnit(char16_t c) {
     locale_t locale = Utf8Locale();
     if (!locale) return c;
     wint_t upper = towupper_l(static_cast<wint_t>(c), locale);
-    // A mapping that leaves the Basic Multilingual Plane cannot be one code unit.
-    return upper < 0x10000 ? static_cast<char16_t>(upper) : c;
+    // A mapping that leaves the Basic Multilingual Plane cannot be one code unit; and, as on
+    // Windows, a letter whose capital lower-cases to another letter (U+00B5 micro sign, U+0131
+    // dotless i, U+017F long s, U+03C2 final sigma, titlecase U+01C5, ...) stays as it is.
+    if (upper >= 0x10000 || towlower_l(upper, locale) != static_cast<wint_t>(c)) return c;
+    return static_cast<char16_t>(upper);
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;  // the file is no program
 inline constexpr DWORD ERROR_NOT_OWNER = 288;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
 inline constexpr DWORD ERROR_NO_MORE_FILES = 18;    // a walk has no further entry

@@ -121,8 +121,9 @@ void CheckDialog(const CMeasureDlg& dialog) {
                focus == IDC_CANCEL_BUTTON || focus == IDC_CONFIRM);
 }
 
-// A modal run that posts the script to itself once initialised, checks itself after every
-// message, and ends at the end of the script if nothing closed it before.
+// A modal run that posts the script to itself once initialised, one message at a time, each
+// behind what the one before posted (a close posts its IDCANCEL), as input comes; checks
+// itself after every message, and ends at the end of the script if nothing closed it before.
 class ScriptedDialog : public CMeasureDlg {
   public:
     explicit ScriptedDialog(std::span<const std::uint8_t> script) : script_(script) {}
@@ -135,16 +136,8 @@ class ScriptedDialog : public CMeasureDlg {
         window_ = m_hWnd;
         std::size_t at = 0;
         Step step;
-        while (NextStep(script_, at, step) && ++posted_ <= kMaxMessages) {
-            // A record change cannot travel in the queue: it is applied when its turn comes.
-            if (step.loadsRecord) {
-                records_.push_back(step.record);
-                win::PostMessageW(m_hWnd, kLoadRecord, records_.size() - 1, 0);
-            } else {
-                win::PostMessageW(m_hWnd, step.msg.message, step.msg.wParam, step.msg.lParam);
-            }
-        }
-        win::PostMessageW(m_hWnd, kEndOfScript, 0, 0);
+        while (NextStep(script_, at, step) && steps_.size() < kMaxMessages) steps_.push_back(step);
+        win::PostMessageW(m_hWnd, kNextStep, 0, 0);
         return result;
     }
 
@@ -153,8 +146,22 @@ class ScriptedDialog : public CMeasureDlg {
             EndDialog(-1);
             return 0;
         }
-        if (message == kLoadRecord && wParam < records_.size()) {
-            nxfuzz::SetSharedRecord(records_[wParam]);
+        if (message == kNextStep) {
+            if (wParam >= steps_.size()) {
+                win::PostMessageW(m_hWnd, kEndOfScript, 0, 0);
+                return 0;
+            }
+            // A record change cannot travel in the queue: it is applied when its turn comes.
+            const Step& step = steps_[wParam];
+            if (step.loadsRecord)
+                win::PostMessageW(m_hWnd, kLoadRecord, wParam, 0);
+            else
+                win::PostMessageW(m_hWnd, step.msg.message, step.msg.wParam, step.msg.lParam);
+            win::PostMessageW(m_hWnd, kNextStep, wParam + 1, 0);
+            return 0;
+        }
+        if (message == kLoadRecord && wParam < steps_.size()) {
+            nxfuzz::SetSharedRecord(steps_[wParam].record);
             return 0;
         }
         win::LRESULT result = CMeasureDlg::WindowProc(message, wParam, lParam);
@@ -164,9 +171,9 @@ class ScriptedDialog : public CMeasureDlg {
 
   private:
     static constexpr win::UINT kLoadRecord = win::WM_USER + 0x2F2;
+    static constexpr win::UINT kNextStep = win::WM_USER + 0x2F3;
     std::span<const std::uint8_t> script_;
-    std::vector<std::span<const std::uint8_t>> records_;
-    std::size_t posted_ = 0;
+    std::vector<Step> steps_;
     bool scriptPosted_ = false;
 
   public:

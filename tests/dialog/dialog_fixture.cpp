@@ -52,11 +52,11 @@ win::UINT Resolved(win::UINT message) {
 
 }  // namespace
 
+// The script's messages come one at a time, each behind what the one before posted (a close
+// posts its IDCANCEL), as input does; then kGiveUp.
 win::BOOL ScriptedDlg::OnInitDialog() {
     const win::BOOL result = CMeasureDlg::OnInitDialog();
-    for (const win::MSG& msg : script)
-        win::PostMessageW(m_hWnd, Resolved(msg.message), msg.wParam, msg.lParam);
-    win::PostMessageW(m_hWnd, kGiveUp, 0, 0);
+    win::PostMessageW(m_hWnd, kNextScripted, 0, 0);
     return result;
 }
 
@@ -76,6 +76,16 @@ void ScriptedDlg::OnOK() {
 }
 
 win::LRESULT ScriptedDlg::WindowProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+    if (message == kNextScripted) {
+        if (wParam < script.size()) {
+            const win::MSG& msg = script[wParam];
+            win::PostMessageW(m_hWnd, Resolved(msg.message), msg.wParam, msg.lParam);
+            win::PostMessageW(m_hWnd, kNextScripted, wParam + 1, 0);
+        } else {
+            win::PostMessageW(m_hWnd, kGiveUp, 0, 0);
+        }
+        return 0;
+    }
     if (message == kGiveUp) {
         EndDialog(kGaveUp);
         return 0;

@@ -20,6 +20,8 @@ namespace nxtest {
 // A message the scripted dialog answers by ending its modal run with kGaveUp: it is posted
 // after every script, so it is reached only when nothing in the script closed the dialog.
 inline constexpr win::UINT kGiveUp = win::WM_USER + 0x3A8;
+// The scripted dialog's own: posts script message wParam (then the next one's turn).
+inline constexpr win::UINT kNextScripted = win::WM_USER + 0x3AB;
 inline constexpr int kGaveUp = -99;
 
 // A CMeasureDlg that posts a script of messages to its own window once it is initialised,

@@ -2,13 +2,13 @@
 #include "platform/mutex.h"
 
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <thread>
 
 #include "platform/section.h"
 #include "platform/unicode.h"
-#include "tests/platform/peer.h"
+#include "tests/platform/contract.h"
+#include "tests/platform/known_differences.h"
 
 namespace {
 
@@ -26,21 +26,22 @@ void PrintTo(const Holder& holder, std::ostream* os) {
 
 class AbandonedMutex : public testing::TestWithParam<Holder> {};
 
+// The test holds a handle throughout: a named object lives while one is open, on both platforms.
 TEST_P(AbandonedMutex, IsReportedOnceAndThenWorksNormally) {
     const std::string name = std::string("ABANDON_") + GetParam().verb;
-    Child holder(PeerCommand({GetParam().verb, name}), Device());
+    HANDLE m = CreateMutexW(nullptr, FALSE, Utf8ToUtf16(name));
+    ASSERT_NE(m, nullptr);
+    Peer holder({GetParam().verb, name});
     ASSERT_EQ(holder.Line(0), "acquired");
     if (GetParam().kill) holder.Kill();
     holder.Wait();
 
-    HANDLE m = CreateMutexW(nullptr, FALSE, Utf8ToUtf16(name));
-    ASSERT_NE(m, nullptr);
     EXPECT_EQ(WaitForSingleObject(m, INFINITE), WAIT_ABANDONED);
     EXPECT_TRUE(ReleaseMutex(m));
     EXPECT_EQ(WaitForSingleObject(m, INFINITE), WAIT_OBJECT_0);
     EXPECT_TRUE(ReleaseMutex(m));
     // Another process finds it in order too.
-    EXPECT_EQ(RunProcess(PeerCommand({"lock-and-die", name}), Device()).out, "acquired\n");
+    EXPECT_EQ(RunPeer({"lock-and-die", name}), "acquired\n");
     CloseHandle(m);
 }
 
@@ -51,8 +52,17 @@ INSTANTIATE_TEST_SUITE_P(Holders, AbandonedMutex,
                              return std::string(info.param.kill ? "Killed" : "Exited");
                          });
 
+// A holder that dies with the mutex's last handle: see kObjectsOutliveTheirHandles.
+TEST(Mutex, AbandonedWithItsLastHandle) {
+    EXPECT_EQ(RunPeer({"lock-and-die", "LAST"}), "acquired\n");
+    HANDLE m = CreateMutexW(nullptr, FALSE, u"LAST");
+    EXPECT_EQ(WaitForSingleObject(m, INFINITE),
+              OnThisPlatform(kObjectsOutliveTheirHandles) ? WAIT_ABANDONED : WAIT_OBJECT_0);
+    CloseHandle(m);
+}
+
 TEST(Mutex, TimedWaitsTimeOutWhileAnotherProcessHoldsIt) {
-    Child holder(PeerCommand({"lock-and-hold", "HELD"}), Device());
+    Peer holder({"lock-and-hold", "HELD"});
     ASSERT_EQ(holder.Line(0), "acquired");
     HANDLE m = CreateMutexW(nullptr, FALSE, u"HELD");
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -92,22 +102,21 @@ TEST(Mutex, OwnershipIsPerThreadAndRecursive) {
 
 TEST(Mutex, RacingCreatorsShareOneMutexThatExcludesThemAll) {
     constexpr int kPeers = 4, kRounds = 3000;
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    const long long startAt = (now.tv_sec + 1) * 1'000'000'000LL + now.tv_nsec;
-    std::vector<Child> peers;
-    for (int i = 0; i < kPeers; ++i)
-        peers.emplace_back(
-            PeerCommand({"count", "RACED", std::to_string(kRounds), std::to_string(startAt)}),
-            Device());
-    for (auto& peer : peers) {
-        EXPECT_EQ(peer.Line(0, std::chrono::seconds(30)), "counted");
-        EXPECT_EQ(peer.Wait(), 0);
-    }
+    // All start counting at once, a second from now (milliseconds since the epoch).
+    const auto startAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+        (std::chrono::system_clock::now() + 1s).time_since_epoch());
     HANDLE section =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"COUNTER");
     auto* counter = static_cast<long*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(counter, nullptr);
+    std::vector<Peer> peers;
+    for (int i = 0; i < kPeers; ++i)
+        peers.emplace_back(std::vector<std::string>{"count", "RACED", std::to_string(kRounds),
+                                                    std::to_string(startAt.count())});
+    for (auto& peer : peers) {
+        EXPECT_EQ(peer.Line(0, 30s), "counted");
+        EXPECT_EQ(peer.Wait(), 0);
+    }
     EXPECT_EQ(*counter, kPeers * kRounds);
     UnmapViewOfFile(counter);
     CloseHandle(section);

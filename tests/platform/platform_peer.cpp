@@ -1,10 +1,10 @@
-// A second process for the platform tests: performs one action per command-line verb on the
-// device named by DEVICE_ROOT and prints what it saw, one line per fact, flushed at once.
-#include <unistd.h>
-
+// A second process for the platform tests, on both platforms: performs one action per verb of
+// its command line on its device and prints what it saw, one line per fact, flushed at once.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,13 +12,15 @@
 #include "platform/device.h"
 #include "platform/file.h"
 #include "platform/message.h"
-#include "platform/message_posix.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
+#include "platform/program.h"
 #include "platform/section.h"
 #include "platform/toolhelp.h"
 #include "platform/unicode.h"
+#ifndef _WIN32
 #include "platform/window_table_posix.h"
+#endif
 
 using namespace win;
 
@@ -52,15 +54,9 @@ const char* WaitName(DWORD result) {
 
 // The section's first bytes as a counter, raised under the mutex without atomics, so that a
 // lost update shows a broken mutual exclusion.
-int CountUnderMutex(const char* name, int rounds, long long startAtNs) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    long long wait = startAtNs - (now.tv_sec * 1'000'000'000LL + now.tv_nsec);
-    if (wait > 0) {
-        timespec ts{static_cast<time_t>(wait / 1'000'000'000),
-                    static_cast<long>(wait % 1'000'000'000)};
-        nanosleep(&ts, nullptr);
-    }
+int CountUnderMutex(const char* name, int rounds, long long startAtMs) {
+    std::this_thread::sleep_until(
+        std::chrono::system_clock::time_point(std::chrono::milliseconds(startAtMs)));
     HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name));
     HANDLE section =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 120, u"COUNTER");
@@ -70,7 +66,7 @@ int CountUnderMutex(const char* name, int rounds, long long startAtNs) {
     for (int i = 0; i < rounds; ++i) {
         if (WaitForSingleObject(mutex, INFINITE) != WAIT_OBJECT_0) return 2;
         long value = *counter;
-        if (i % 16 == 0) sched_yield();
+        if (i % 16 == 0) std::this_thread::yield();
         *counter = value + 1;
         ReleaseMutex(mutex);
     }
@@ -86,7 +82,7 @@ int Run(std::vector<std::string> a) {
     if (verb == "lock-and-die") {  // NAME: takes the mutex and ends without releasing it
         HANDLE m = CreateMutexW(nullptr, FALSE, Wide(arg(1)));
         Say(WaitName(WaitForSingleObject(m, INFINITE)));
-        _exit(0);
+        std::_Exit(0);
     }
     if (verb == "lock-and-hold") {  // NAME: takes the mutex and keeps it until killed
         HANDLE m = CreateMutexW(nullptr, FALSE, Wide(arg(1)));
@@ -100,10 +96,10 @@ int Run(std::vector<std::string> a) {
         return 0;
     }
     if (verb == "queue") {  // COUNT [hold]: prints its thread id, then COUNT messages it gets
-        if (GetQueueDescriptor() < 0) return 1;
+        MSG m;
+        PeekMessageW(&m);  // the thread's queue is made on first use
         Say(std::to_string(GetCurrentThreadId()));
         for (long long i = 0; i < num(1); ++i) {
-            MSG m;
             if (!GetMessageW(&m)) return 2;
             Say(std::to_string(m.hwnd) + " " + std::to_string(m.message) + " " +
                 std::to_string(m.wParam) + " " + std::to_string(m.lParam));
@@ -111,6 +107,7 @@ int Run(std::vector<std::string> a) {
         if (std::string(arg(2)) == "hold") SleepForever();
         return 0;
     }
+#ifndef _WIN32
     if (verb == "window") {  // TITLE COUNT: a window on a second thread; prints "hwnd tid"
         std::thread owner([&] {
             HWND hwnd = AddTopLevelWindow(Wide(arg(1)));
@@ -124,6 +121,7 @@ int Run(std::vector<std::string> a) {
         owner.join();
         return 0;
     }
+#endif
     if (verb == "post") {  // TID MESSAGE COUNT: posts COUNT messages, wParam 0..COUNT-1
         long long ok = 0;
         for (long long i = 0; i < num(3); ++i)
@@ -175,35 +173,34 @@ int Run(std::vector<std::string> a) {
     return 64;
 }
 
+// Writes how it was started to the device file \ARGS.OUT (its standard output may be its
+// starter's): its program file, its command line and its device root, a line each.
+int WriteStart(const ProgramStart& start) {
+    const std::string text = Utf16ToUtf8(start.path) + "\n" + Utf16ToUtf8(start.commandLine) +
+                             "\n" + DeviceRootHostPath() + "\n";
+    HANDLE f = CreateFileW(u"\\ARGS.OUT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    return WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                   CommitFile(f)
+               ? 0
+               : 1;
+}
+
 }  // namespace
 
+// The verb and its arguments are the command line's words, however the platform handed them
+// over (one text on Windows; on Linux separate arguments, or one from CreateProcessW).
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    // "args..." or no argument at all: writes its argument count, argv[0], each argument and
-    // its device root, a line each, to the device file \ARGS.OUT (its standard output may be
-    // the parent's).
-    if (args.empty() || args[0].rfind("args", 0) == 0) {
-        std::string text = std::to_string(argc) + "\n";
-        for (int i = 0; i < argc; ++i) text += std::string(argv[i]) + "\n";
-        text += DeviceRootHostPath() + "\n";
-        HANDLE f = CreateFileW(u"\\ARGS.OUT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        return WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                       CommitFile(f)
-                   ? 0
-                   : 1;
-    }
-    // A program started by CreateProcessW gets its command line as one argument.
-    if (args.size() == 1 && args[0].find(' ') != std::string::npos) {
-        std::string line = args[0];
-        args.clear();
-        for (std::size_t at = 0; at < line.size();) {
-            std::size_t end = line.find(' ', at);
-            if (end == std::string::npos) end = line.size();
-            if (end > at) args.push_back(line.substr(at, end - at));
-            at = end + 1;
-        }
+    const ProgramStart start = GetProgramStart(argc, argv);
+    const std::string line = Utf16ToUtf8(start.commandLine);
+    if (line.empty() || line.rfind("args", 0) == 0) return WriteStart(start);
+    std::vector<std::string> args;
+    for (std::size_t at = 0; at < line.size();) {
+        std::size_t end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        if (end > at) args.push_back(line.substr(at, end - at));
+        at = end + 1;
     }
     return Run(args);
 }

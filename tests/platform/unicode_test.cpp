@@ -42,6 +42,12 @@ TEST(Unicode, UpperCasingAndComparisonIgnoreLetterCaseOnly) {
     std::u16string text = u"nx.exe \u00e0\u00df\u00ff\u03c9 \U0001F600";
     CharUpperW(text);
     EXPECT_EQ(text, u"NX.EXE \u00c0\u00df\u0178\u03a9 \U0001F600");
+    // Letters whose capital is another letter's: micro sign, dotless i, long s, titlecase dz,
+    // final sigma, the Greek beta symbol, Cyrillic rounded ve, long s with dot.
+    std::u16string kept = u"\u00b5\u0131\u017f\u01c5\u03c2\u03d0\u1c80\u1e9b";
+    CharUpperW(kept);
+    EXPECT_EQ(kept, u"\u00b5\u0131\u017f\u01c5\u03c2\u03d0\u1c80\u1e9b");
+    EXPECT_FALSE(EqualsIgnoreCase(u"\u03c2", u"\u03a3"));
     EXPECT_TRUE(EqualsIgnoreCase(u"FlashDisk\\Nedix", u"FLASHDISK\\nedix"));
     EXPECT_TRUE(EqualsIgnoreCase(u"\u00e9t\u00e9", u"\u00c9T\u00c9"));
     EXPECT_FALSE(EqualsIgnoreCase(u"NX.EXE", u"NX.EXE "));

@@ -1,37 +1,15 @@
 #pragma once
-// A synthetic dialog template and a recording renderer for the window tests.
+// A recording renderer for the window tests of our dialog manager (Linux), and the synthetic
+// dialog template (test_template.h).
 
 #include <functional>
 #include <map>
 #include <vector>
 
 #include "platform/renderer_posix.h"
+#include "tests/window/test_template.h"
 
 namespace nxtest {
-
-// Control ids of the synthetic template, in template order:
-//   201 radio (group start), 202 radio, 301 push button, 203 radio,
-//   401 disabled edit, 402 hidden push button, 501 hidden radio,
-//   static (group start, no id), 204 radio, 302 push button, 403 edit.
-// The first group holds 201, 202, 203 and the hidden 501, with other controls between them.
-enum TestControl : int {
-    kRadioA = 201,
-    kRadioB = 202,
-    kRadioC = 203,
-    kRadioOther = 204,
-    kPushFirst = 301,
-    kPushLast = 302,
-    kEditDisabled = 401,
-    kPushHidden = 402,
-    kEdit = 403,
-    kRadioHidden = 501,
-};
-
-// Tab stops that are visible and enabled, in template order.
-inline const std::vector<int> kReachableTabStops = {kRadioA,     kRadioB,   kPushFirst, kRadioC,
-                                                    kRadioOther, kPushLast, kEdit};
-
-win::DialogTemplate MakeTestTemplate();
 
 // A renderer that records what it is told. WaitForInput runs the next scripted input (which
 // usually posts a message), or waits on the queue briefly when the script is empty.

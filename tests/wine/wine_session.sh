@@ -7,6 +7,9 @@
 #   wine_session.sh start FILE               makes a session and describes it in FILE
 #   wine_session.sh end FILE                 ends the session FILE describes
 #   wine_session.sh run FILE PROGRAM [ARG...] runs a Windows program in that session
+#   wine_session.sh device FILE PROGRAM [ARG...] runs it there on a fresh device: an empty
+#                                            folder mapped to a free drive letter, the program's
+#                                            current folder at its root; both go when it ends
 #
 # FILE holds NAME=VALUE lines: what a Windows program needs in its environment (WINEPREFIX,
 # WINEDEBUG, WINEDLLOVERRIDES, DISPLAY) and the session's folder (NX_WINE_FOLDER).
@@ -24,7 +27,7 @@ linger=600
 value() { sed -n "s/^$1=//p" "$2"; }
 
 usage() {
-    echo "usage: wine_session.sh start|end FILE, or run FILE PROGRAM [ARG...]" >&2
+    echo "usage: wine_session.sh start|end FILE, or run|device FILE PROGRAM [ARG...]" >&2
     exit 1
 }
 
@@ -90,6 +93,13 @@ start_session() {
         abandon "cannot make the Wine prefix in $WINEPREFIX"
     timeout -k 5 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
         </dev/null >/dev/null 2>&1 || abandon "cannot set up the Wine prefix in $WINEPREFIX"
+    # The dialog table's program shows a dialog for each of its rows. Its windows are left to
+    # Wine itself (not managed): a managed window that goes waits two seconds for a window
+    # manager, which the session lacks. The keys reach the dialog the same way either way.
+    timeout -k 5 60 wine reg add \
+        'HKCU\Software\Wine\AppDefaults\window_contract_tests.exe\X11 Driver' \
+        /v Managed /d N /f </dev/null >/dev/null 2>&1 ||
+        abandon "cannot set up the Wine prefix in $WINEPREFIX"
     setsid sh -c 'wineserver -w; kill "$1"; rm -rf "$2"' sh "$xvfb" "$folder" \
         </dev/null >/dev/null 2>&1 &
 
@@ -113,10 +123,42 @@ run_in_session() {
     exec wine "$@"
 }
 
+# The device's folder lies in the session's, so that a run killed before it could clean up
+# leaves nothing behind the session; its drive letter is taken by making the link (another run
+# may hold a letter).
+run_on_device() {
+    [ -f "$1" ] || {
+        echo "wine_session: no session in $1 (start one first)" >&2
+        exit 1
+    }
+    devices=$(value NX_WINE_FOLDER "$1")/devices
+    dosdevices=$(value WINEPREFIX "$1")/dosdevices
+    mkdir -p "$devices"
+    device=$(mktemp -d "$devices/device-XXXXXX")
+    drive=
+    for letter in d e f g h i j k l m n o p q r s t u v w x y; do
+        if ln -s "$device" "$dosdevices/$letter:" 2>/dev/null; then
+            drive=$dosdevices/$letter:
+            break
+        fi
+    done
+    if [ -z "$drive" ]; then
+        rm -rf "$device"
+        echo "wine_session: no drive letter free in $dosdevices" >&2
+        exit 1
+    fi
+    status=0
+    (cd "$device" && run_in_session "$@") || status=$?
+    rm -f "$drive"
+    rm -rf "$device"
+    exit $status
+}
+
 [ $# -ge 2 ] || usage
 case $1 in
 start) [ $# -eq 2 ] || usage; start_session "$2" ;;
 end) [ $# -eq 2 ] || usage; end_session "$2" ;;
 run) [ $# -ge 3 ] || usage; shift; run_in_session "$@" ;;
+device) [ $# -ge 3 ] || usage; shift; run_on_device "$@" ;;
 *) usage ;;
 esac
