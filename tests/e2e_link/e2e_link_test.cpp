@@ -41,11 +41,10 @@ class BridgeTest : public testing::Test {
     }
 
     // Runs the bridge to its end. Its boxes go to standard error, where the test reads them.
-    ProcessResult RunBridge(const std::vector<std::string>& args,
-                            const std::vector<std::string>& env = {}) {
+    ProcessResult RunBridge(const std::vector<std::string>& args) {
         std::vector<std::string> argv{NX_BRIDGE_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        ProcessResult run = RunProcess(argv, device_, std::chrono::seconds(20), env);
+        ProcessResult run = RunProcess(argv, device_, std::chrono::seconds(20));
         EXPECT_FALSE(run.timedOut) << "the bridge did not end";
         return run;
     }
@@ -116,40 +115,6 @@ TEST_F(BridgeTest, PrefixOutsideTheBasicPlaneReachesItsFolder) {
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(ProcessesRunning(device_.Path(folder + "/NEDIX/NX.EXE")).size(), 1u);
 }
-
-struct FaultCase {
-    const char* faults;  // NX_FAULTS of the bridge
-    const char* line;
-};
-
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.faults;
-}
-
-const FaultCase kFaults[] = {
-    {"ProcessSnapshot:1", "nxbridge: Nedix meas system error!\n"},
-    {"RegisterMessage:7", "nxbridge: Registration message error!\n"},
-    {"CreateSection:1", "nxbridge: Fail to create data exchange section!\n"},
-    {"MapView:1", "nxbridge: Fail to map data!\n"},
-    {"CreateMutex:2", "nxbridge: Fail to create Mutex!\n"},
-};
-
-class SetupFaultTest : public BridgeTest, public testing::WithParamInterface<FaultCase> {};
-
-TEST_P(SetupFaultTest, ShowsItsOneLineAndEnds) {
-    LayOut("\\FlashDisk\\");
-    StartMeasProgram("FlashDisk/NEDIX/NX.EXE");
-    ProcessResult run =
-        RunBridge({"-Nor0", "\\FlashDisk\\"}, {std::string("NX_FAULTS=") + GetParam().faults});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out + run.err, GetParam().line);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, SetupFaultTest, testing::ValuesIn(kFaults),
-                         [](const testing::TestParamInfo<FaultCase>& info) {
-                             std::string name = info.param.faults;
-                             return name.substr(0, name.find(':'));
-                         });
 
 }  // namespace
 }  // namespace nxtest

@@ -94,9 +94,8 @@ struct Flow {
     std::vector<std::string> commands;
     std::string moreScenario = "";
     // What keeps the run from replacing the result file of the run before (then left as it
-    // was), or the faults of the bridge (NX_FAULTS), and the run's mode.
+    // was), and the run's mode.
     Refusal refusal = Refusal::None;
-    const char* faults = nullptr;
     const char* mode = "-Nor0";
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
@@ -113,14 +112,11 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const bool version = std::string_view(flow.mode) == "-Ver0";
     const std::string resultFile = version ? "VLVER.OUT" : "VLMIS.OUT";
     std::string previous;
-    if (flow.refusal != Refusal::None || flow.faults)
+    if (flow.refusal != Refusal::None)
         previous = LayOutPreviousFile(device.device(), resultFile, version ? 4 : 3, flow.refusal);
     std::optional<WineDevice::Holder> holder;
     if (flow.refusal == Refusal::HeldOpen) holder.emplace(device.HoldOpen("\\" + resultFile));
-    std::vector<std::string> faults;
-    if (flow.faults) faults.push_back(std::string("NX_FAULTS=") + flow.faults);
-    Child bridge =
-        device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"}, 60s, "", faults);
+    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"});
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
     unsigned long window = FindWindowByTitle(kTitle, device.device());
@@ -242,19 +238,6 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              Requests(),
              "[notify]\ntilt_over_ms = 2500\n"},
-        // A push button with the focus is the default one, the first focus included: Return
-        // clicks it.
-        Flow{"ReturnOnMisuraAsTheDialogOpens",
-             {{Step::ExpectFocus, "Misura"},
-              {Step::Keys, "Return"},
-              {Step::AwaitDistance, ""},
-              {Step::Click, "Annulla"}},
-             false,
-             Requests({"NXSETEDMMODE 30 0", "NXSETEDMMODE 17 0"})},
-        Flow{"ReturnOnAFocusedConferma",
-             {{Step::Keys, "Tab Tab Tab"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
-             true,
-             Requests()},
         // The arrow keys pass over the label and the group box, wrapping round within the
         // group of "Ferma", "Annulla" and "Conferma", and Return clicks where they stopped: the
         // dialog stays open after "Ferma", and "Conferma" writes the file.
@@ -270,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
              {{Step::Keys, "Tab Up"}, {Step::ExpectFocus, "Conferma"}, {Step::Keys, "Return"}},
              true,
              Requests()},
-        // A push button focused by the mouse is the default one too: Return clicks "Ferma",
+        // A push button focused by the mouse is the default one: Return clicks "Ferma",
         // and the dialog stays open.
         Flow{"ReturnAfterAClickOnFerma",
              {{Step::Click, "Ferma"},
@@ -309,10 +292,6 @@ INSTANTIATE_TEST_SUITE_P(
              Refusal::ReadOnly},
         Flow{"ConfermaOverAFileHeldOpen", kConfermaRefused, false, Requests(), "",
              Refusal::HeldOpen},
-        Flow{"ConfermaOnAFullDisk", kConfermaRefused, false, Requests(), "", Refusal::None,
-             "WriteFile:1"},
-        Flow{"ConfermaWhoseRenameFails", kConfermaRefused, false, Requests(), "", Refusal::None,
-             "CommitFile:1"},
         // The version file cannot be written: the dialog stays open, shows no box and waits
         // for "Annulla", as on Linux.
         Flow{"VersionQueryOverAReadOnlyFile",
@@ -321,7 +300,6 @@ INSTANTIATE_TEST_SUITE_P(
              Requests(),
              "",
              Refusal::ReadOnly,
-             nullptr,
              "-Ver0"}),
     [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
 
