@@ -94,8 +94,9 @@ struct Flow {
     std::vector<std::string> commands;
     std::string moreScenario = "";
     // What keeps the run from replacing the result file of the run before (then left as it
-    // was), and the run's mode.
+    // was), or the faults of the bridge (NX_FAULTS), and the run's mode.
     Refusal refusal = Refusal::None;
+    const char* faults = nullptr;
     const char* mode = "-Nor0";
 
     friend void PrintTo(const Flow& f, std::ostream* os) { *os << f.name; }
@@ -112,11 +113,14 @@ TEST_P(DialogUnderWine, FlowEndsTheRunAsItsLastButtonAsks) {
     const bool version = std::string_view(flow.mode) == "-Ver0";
     const std::string resultFile = version ? "VLVER.OUT" : "VLMIS.OUT";
     std::string previous;
-    if (flow.refusal != Refusal::None)
+    if (flow.refusal != Refusal::None || flow.faults)
         previous = LayOutPreviousFile(device.device(), resultFile, version ? 4 : 3, flow.refusal);
     std::optional<WineDevice::Holder> holder;
     if (flow.refusal == Refusal::HeldOpen) holder.emplace(device.HoldOpen("\\" + resultFile));
-    Child bridge = device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"});
+    std::vector<std::string> faults;
+    if (flow.faults) faults.push_back(std::string("NX_FAULTS=") + flow.faults);
+    Child bridge =
+        device.Start(WindowsProgram("nxbridge.exe"), {flow.mode, "\\FlashDisk\\"}, 60s, "", faults);
     ASSERT_TRUE(AwaitProbe(device, {"where", kTitle})) << "the dialog did not appear";
     // Keys go to the window with the X input focus; no window manager gives it one.
     unsigned long window = FindWindowByTitle(kTitle, device.device());
@@ -292,6 +296,10 @@ INSTANTIATE_TEST_SUITE_P(
              Refusal::ReadOnly},
         Flow{"ConfermaOverAFileHeldOpen", kConfermaRefused, false, Requests(), "",
              Refusal::HeldOpen},
+        Flow{"ConfermaOnAFullDisk", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "WriteFile:1"},
+        Flow{"ConfermaWhoseRenameFails", kConfermaRefused, false, Requests(), "", Refusal::None,
+             "CommitFile:1"},
         // The version file cannot be written: the dialog stays open, shows no box and waits
         // for "Annulla", as on Linux.
         Flow{"VersionQueryOverAReadOnlyFile",
@@ -300,6 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
              Requests(),
              "",
              Refusal::ReadOnly,
+             nullptr,
              "-Ver0"}),
     [](const testing::TestParamInfo<Flow>& info) { return info.param.name; });
 
