@@ -49,9 +49,6 @@ class DialogWindow : public Fl_Double_Window {
     // icons (resolved by the caller; nullptr for none), shown or hidden.
     void Sync(const DialogState& state, const IconResource* bigIcon, const IconResource* smallIcon);
 
-    // The widget of the control with this id, or nullptr.
-    ControlWidget* FindControl(int controlId) const;
-
     int handle(int event) override;
     void draw() override;
 
@@ -63,13 +60,11 @@ class DialogWindow : public Fl_Double_Window {
     bool KeyReleased(int flKey);
 
     PostFunction post_;
-    DialogFont font_;
     CaptionStrip* caption_ = nullptr;
     // The keys reported down and not yet up (FLTK key to virtual key), to mark repeats and to
     // report each release once.
     std::map<int, WPARAM> keysDown_;
     std::vector<ControlWidget*> controls_;  // template order; owned by the window
-    std::vector<WORD> ids_;                 // their ids
     std::vector<std::unique_ptr<IconPixels>> icons_;
     HICON bigIcon_ = 0, smallIcon_ = 0;
     bool iconsSet_ = false;

@@ -100,22 +100,6 @@ void ControlWidget::SetText(const std::string& utf8) {
     Invalidate();
 }
 
-void ControlWidget::SetChecked(bool checked) {
-    SetLook(checked_, checked);
-}
-
-void ControlWidget::SetFocused(bool focused) {
-    SetLook(focused_, focused);
-}
-
-void ControlWidget::SetPushed(bool pushed) {
-    SetLook(pushed_, pushed);
-}
-
-void ControlWidget::SetDefault(bool isDefault) {
-    SetLook(default_, isDefault);
-}
-
 void ControlWidget::SetLook(bool& look, bool value) {
     if (look == value) return;
     look = value;
@@ -250,20 +234,11 @@ void ControlWidget::DrawEdit() {
     // disabled text colour.
     const bool readOnly = (style_ & WS_DISABLED) != 0;
     const Fl_Color back = readOnly ? FaceColour() : static_cast<Fl_Color>(kWindowColour);
-    if (style_ & WS_BORDER)
-        fl_draw_box(FL_THIN_DOWN_BOX, x(), y(), w(), h(), back);
-    else
-        fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), back);
+    fl_draw_box(style_ & WS_BORDER ? FL_THIN_DOWN_BOX : FL_FLAT_BOX, x(), y(), w(), h(), back);
     const DWORD a = style_ & kEditAlignMask;
-    int align = FL_ALIGN_TOP | FL_ALIGN_INSIDE;
-    if (a == ES_CENTER)
-        align |= FL_ALIGN_CENTER;
-    else if (a == 0x2)
-        align |= FL_ALIGN_RIGHT;
-    else
-        align |= FL_ALIGN_LEFT;
+    const int across = a == ES_CENTER ? FL_ALIGN_CENTER : a == 0x2 ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT;
     fl_color(TextColour(active_r() != 0));
-    DrawLiteral(text_, x() + 3, y() + 3, w() - 6, h() - 5, align);
+    DrawLiteral(text_, x() + 3, y() + 3, w() - 6, h() - 5, FL_ALIGN_TOP | FL_ALIGN_INSIDE | across);
 }
 
 void ControlWidget::DrawFocus(int fx, int fy, int fw, int fh) {
@@ -326,8 +301,6 @@ std::unique_ptr<IconPixels> ConvertIcon(const IconImage& icon) {
     const auto count = static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height);
     if (icon.pixels.size() != count) return nullptr;
     auto out = std::make_unique<IconPixels>();
-    out->width = icon.width;
-    out->height = icon.height;
     out->rgba.resize(count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t index = icon.pixels[i];

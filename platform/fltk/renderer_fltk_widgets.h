@@ -50,16 +50,14 @@ class ControlWidget : public Fl_Widget {
     ControlWidget(const DialogControlTemplate& control, const DialogFont& font, int x, int y, int w,
                   int h, std::function<void()> onClick);
 
-    ControlKind kind() const { return kind_; }
     // Each setter redraws only when the look changes.
     void SetText(const std::string& utf8);
-    void SetChecked(bool checked);
-    void SetFocused(bool focused);
-    void SetPushed(bool pushed);      // held in from the keyboard: drawn pressed
-    void SetDefault(bool isDefault);  // a push button's default look: a dark outline
-    const std::string& text() const { return text_; }
-    bool checked() const { return checked_; }
-    bool focused() const { return focused_; }
+    void SetChecked(bool checked) { SetLook(checked_, checked); }
+    void SetFocused(bool focused) { SetLook(focused_, focused); }
+    // Held in from the keyboard: drawn pressed.
+    void SetPushed(bool pushed) { SetLook(pushed_, pushed); }
+    // A push button's default look: a dark outline.
+    void SetDefault(bool isDefault) { SetLook(default_, isDefault); }
 
     void draw() override;
     int handle(int event) override;
@@ -102,7 +100,6 @@ class CaptionStrip : public Fl_Group {
 // An icon image as 32-bit RGBA pixels (palette index 16 is transparent), with the FLTK image
 // over them. The image refers to the pixels, so they travel together.
 struct IconPixels {
-    int width = 0, height = 0;
     std::vector<unsigned char> rgba;
     std::unique_ptr<Fl_RGB_Image> image;
 };
