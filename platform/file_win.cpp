@@ -32,8 +32,7 @@ OpenFiles& Files() {
 }
 
 HANDLE Fail(DWORD error) {
-    ::SetLastError(error);
-    return INVALID_HANDLE_VALUE;
+    return detail::Fail(error, INVALID_HANDLE_VALUE);
 }
 
 // Appended piece by piece: GCC 12 warns falsely (-Wrestrict, at -O3) on a literal added to a
@@ -86,8 +85,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
     ::HANDLE mark = ::CreateEventW(nullptr, TRUE, FALSE, detail::Wide(name));
     if (mark && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(mark);
-        ::SetLastError(ERROR_SHARING_VIOLATION);
-        return nullptr;
+        return detail::Fail(ERROR_SHARING_VIOLATION, nullptr);
     }
     return mark;
 }
@@ -158,10 +156,8 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                void* overlapped) {
     if (bytesWritten) *bytesWritten = 0;
-    if (overlapped || (!buffer && bytesToWrite > 0)) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (overlapped || (!buffer && bytesToWrite > 0))
+        return detail::Fail(ERROR_INVALID_PARAMETER, FALSE);
     ::HANDLE handle = detail::ToNativeHandle(file);
     ::DWORD written = 0;
     // An injected fault writes half the bytes, then finds the disk full.
@@ -176,8 +172,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
         std::lock_guard lock(files.mutex);
         if (auto it = files.files.find(handle); it != files.files.end()) it->second.failed = true;
     }
-    ::SetLastError(error);
-    return FALSE;
+    return detail::Fail(error, FALSE);
 }
 
 BOOL CommitFile(HANDLE file) {
@@ -187,10 +182,7 @@ BOOL CommitFile(HANDLE file) {
         OpenFiles& files = Files();
         std::lock_guard lock(files.mutex);
         auto it = files.files.find(handle);
-        if (it == files.files.end()) {
-            ::SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
+        if (it == files.files.end()) return detail::Fail(ERROR_INVALID_HANDLE, FALSE);
         open = std::move(it->second);
         files.files.erase(it);
     }

@@ -6,6 +6,14 @@
 
 namespace win::detail {
 
+// Sets the calling thread's last error and returns what the failing API call returns:
+// `return Fail(ERROR_INVALID_PARAMETER, FALSE);`.
+template <typename T>
+T Fail(DWORD error, T result) {
+    SetLastError(error);
+    return result;
+}
+
 // Whether CreateFileW's arguments ask for what it offers (GENERIC_WRITE, CREATE_ALWAYS, no
 // sharing, no security attributes, no template file).
 inline bool IsOfferedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
