@@ -1,6 +1,5 @@
 // Device files: replaced whole on close, never shared while open, written through a temporary
 // that no one else can name in advance.
-#include <fcntl.h>
 #include <sys/file.h>
 
 #include <memory>

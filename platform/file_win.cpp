@@ -177,16 +177,11 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
 
 BOOL CommitFile(HANDLE file) {
     ::HANDLE handle = detail::ToNativeHandle(file);
-    OpenFile open;
-    {
-        OpenFiles& files = Files();
-        std::lock_guard lock(files.mutex);
-        auto it = files.files.find(handle);
-        if (it == files.files.end()) return detail::Fail(ERROR_INVALID_HANDLE, FALSE);
-        open = std::move(it->second);
-        files.files.erase(it);
-    }
-    return Commit(handle, open);
+    OpenFiles& files = Files();
+    std::unique_lock lock(files.mutex);
+    auto open = files.files.extract(handle);
+    lock.unlock();
+    return open ? Commit(handle, open.mapped()) : detail::Fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
 namespace detail {

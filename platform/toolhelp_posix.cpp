@@ -20,8 +20,7 @@ namespace {
 
 PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const std::string& name,
                                  std::size_t threadCount) {
-    PROCESSENTRY32W entry;
-    std::memset(&entry, 0, sizeof entry);
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     entry.th32ProcessID = static_cast<DWORD>(pid);
     entry.th32ParentProcessID = static_cast<DWORD>(stat.parent);
@@ -33,8 +32,7 @@ PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const 
 }
 
 THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
-    THREADENTRY32 entry;
-    std::memset(&entry, 0, sizeof entry);
+    THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     entry.th32ThreadID = static_cast<DWORD>(tid);
     entry.th32OwnerProcessID = static_cast<DWORD>(pid);

@@ -38,12 +38,12 @@ std::optional<KeyMessage> KeyMessageFor(int flKey, int flState) {
 }
 
 DialogWindow::DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post)
-    : Fl_Double_Window(1, 1), post_(std::move(post)) {
+    : FramedWindow(1, 1), post_(std::move(post)) {
     const DialogTemplate& dialog = *state.dialog;
     const Renderer::FrameInsets frame = FrameInsetsFor(dialog, font);
     size(frame.left + font.X(dialog.cx) + frame.right,
          frame.top + font.Y(dialog.cy) + frame.bottom);
-    color(static_cast<Fl_Color>(kFaceColour));
+    color(kFaceColour);
     callback(&DialogWindow::OnClose, this);
     border(0);  // the frame and the caption are the window's own
     // A held key repeats its press without releases in between, as on the device: otherwise
@@ -95,21 +95,15 @@ void DialogWindow::Sync(const DialogState& state, const IconResource* bigIcon,
         SetIcons(bigIcon, smallIcon);
     }
 
-    const RECT& r = state.windowRect;
-    if (r.left != placed_.left || r.top != placed_.top || r.right != placed_.right ||
-        r.bottom != placed_.bottom) {
-        placed_ = r;
-        Place(r);
+    if (state.windowRect != placed_) {
+        // The model's rectangle is the whole window, frame and caption included.
+        placed_ = state.windowRect;
+        resize(placed_.left, placed_.top, std::max<LONG>(placed_.right - placed_.left, 1),
+               std::max<LONG>(placed_.bottom - placed_.top, 1));
     }
 
     if (state.visible && !shown()) show();
     if (!state.visible && shown()) hide();
-}
-
-void DialogWindow::Place(const RECT& window) {
-    // The model's rectangle is the whole window, frame and caption included.
-    resize(window.left, window.top, std::max<LONG>(window.right - window.left, 1),
-           std::max<LONG>(window.bottom - window.top, 1));
 }
 
 void DialogWindow::SetIcons(const IconResource* bigIcon, const IconResource* smallIcon) {
@@ -169,17 +163,6 @@ bool DialogWindow::KeyReleased(int flKey) {
     keysDown_.erase(down);
     post_(WM_KEYUP, virtualKey, KF_PREVIOUSLY_DOWN | KF_RELEASED);
     return true;
-}
-
-void DialogWindow::draw() {
-    Fl_Double_Window::draw();
-    DrawWindowFrame(*this);
-    if (!everDrawn_) {
-        // The first drawing follows the first exposure, so the window is viewable now: bring
-        // it to the front with the keyboard, as a newly shown dialog is on the device.
-        everDrawn_ = true;
-        TakeForeground(*this);
-    }
 }
 
 void DialogWindow::OnClose(Fl_Widget*, void* self) {

@@ -11,8 +11,6 @@
 // decoration of its own, so a desktop shows one caption, and the window's outer frame is
 // exactly the model's window rectangle.
 
-#include <FL/Fl_Double_Window.H>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,7 +37,7 @@ using PostFunction = std::function<void(UINT message, WPARAM wParam, LPARAM lPar
 // The frame and caption the window draws around a dialog's client area.
 Renderer::FrameInsets FrameInsetsFor(const DialogTemplate& dialog, const DialogFont& font);
 
-class DialogWindow : public Fl_Double_Window {
+class DialogWindow : public FramedWindow {
   public:
     // Builds the window and its controls from the state's template; nothing is shown yet.
     DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post);
@@ -50,11 +48,9 @@ class DialogWindow : public Fl_Double_Window {
     void Sync(const DialogState& state, const IconResource* bigIcon, const IconResource* smallIcon);
 
     int handle(int event) override;
-    void draw() override;
 
   private:
     static void OnClose(Fl_Widget* window, void* self);
-    void Place(const RECT& window);
     void SetIcons(const IconResource* bigIcon, const IconResource* smallIcon);
     bool KeyPressed(int flKey, int flState);
     bool KeyReleased(int flKey);
@@ -69,7 +65,6 @@ class DialogWindow : public Fl_Double_Window {
     HICON bigIcon_ = 0, smallIcon_ = 0;
     bool iconsSet_ = false;
     RECT placed_{};
-    bool everDrawn_ = false;
 };
 
 }  // namespace win::fltk

@@ -4,6 +4,7 @@
 // symbols or shortcut marks) and decides nothing: a button reports its click to the function
 // it was given, and its checked and focused looks are set from the dialog's model.
 
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Widget.H>
@@ -35,10 +36,10 @@ struct DialogFont {
 };
 
 // Colours of the device's classic look.
-inline constexpr unsigned kCaptionColour = 0x00008000;   // navy, as FLTK's 0xRRGGBB00
-inline constexpr unsigned kFaceColour = 0xC0C0C000;      // button face and dialog background
-inline constexpr unsigned kWindowColour = 0xFFFFFF00;    // edit and radio background
-inline constexpr unsigned kGrayTextColour = 0x80808000;  // the text of a disabled control
+inline constexpr Fl_Color kCaptionColour = 0x00008000;   // navy, as FLTK's 0xRRGGBB00
+inline constexpr Fl_Color kFaceColour = 0xC0C0C000;      // button face and dialog background
+inline constexpr Fl_Color kWindowColour = 0xFFFFFF00;    // edit and radio background
+inline constexpr Fl_Color kGrayTextColour = 0x80808000;  // the text of a disabled control
 
 // What a control looks like; chosen from the template's class and style.
 enum class ControlKind { PushButton, RadioButton, GroupBox, Static, Edit };
@@ -109,9 +110,16 @@ std::unique_ptr<IconPixels> ConvertIcon(const IconImage& icon);
 // has just shown.
 void TakeForeground(Fl_Window& window);
 
-// Draws the device's window frame over the window's outermost pixels, WindowFrameWidth() on
-// each side.
-void DrawWindowFrame(Fl_Window& window);
+// A window that draws the device's frame over its outermost pixels, WindowFrameWidth() on each
+// side, and takes the foreground when it is first drawn.
+class FramedWindow : public Fl_Double_Window {
+  public:
+    using Fl_Double_Window::Fl_Double_Window;
+    void draw() override;
+
+  private:
+    bool everDrawn_ = false;
+};
 int WindowFrameWidth();
 
 // Draws text as it stands, clipped to the box, in the current font and colour.
