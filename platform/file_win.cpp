@@ -110,13 +110,11 @@ BOOL Commit(::HANDLE handle, OpenFile& file) {
 }  // namespace
 
 HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-                   HANDLE templateFile) {
-    (void)flagsAndAttributes;
-    if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
-                               templateFile))
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
+                   void* securityAttributes, DWORD creationDisposition,
+                   DWORD /*flagsAndAttributes*/, HANDLE templateFile) {
+    if (DWORD error = detail::RefusedOpen(desiredAccess, shareMode, securityAttributes,
+                                          creationDisposition, templateFile))
+        return Fail(error);
 
     const std::u16string target = Utf8ToUtf16(ResolveDevicePath(devicePath));
     const std::size_t slash = target.rfind(u'\\');

@@ -1,6 +1,7 @@
 #pragma once
 // Internal to both implementations: what one service's file offers another.
 
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/window.h"
 
@@ -14,13 +15,16 @@ T Fail(DWORD error, T result) {
     return result;
 }
 
-// Whether CreateFileW's arguments ask for what it offers (GENERIC_WRITE, CREATE_ALWAYS, no
-// sharing, no security attributes, no template file).
-inline bool IsOfferedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
-                          DWORD creationDisposition, HANDLE templateFile) {
-    return desiredAccess == GENERIC_WRITE && shareMode == 0 && !securityAttributes &&
-           creationDisposition == CREATE_ALWAYS &&
-           (!templateFile || templateFile == INVALID_HANDLE_VALUE);
+// Why CreateFileW fails before it looks at the path: ERROR_INVALID_PARAMETER unless its arguments
+// ask for what it offers (GENERIC_WRITE, CREATE_ALWAYS, no sharing, no security attributes, no
+// template file), ERROR_ACCESS_DENIED for an injected fault; ERROR_SUCCESS when it goes on.
+inline DWORD RefusedOpen(DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
+                         DWORD creationDisposition, HANDLE templateFile) {
+    if (desiredAccess != GENERIC_WRITE || shareMode != 0 || securityAttributes ||
+        creationDisposition != CREATE_ALWAYS ||
+        (templateFile && templateFile != INVALID_HANDLE_VALUE))
+        return ERROR_INVALID_PARAMETER;
+    return fault::ShouldFail(fault::Op::CreateFile) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 // The platform's own message box, without MessageBoxW's observer. On Linux the current renderer
