@@ -1,7 +1,6 @@
 // The device root, device paths and the runtime folder.
 #include "platform/device_posix.h"
 
-#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -25,7 +25,6 @@ inline constexpr DWORD DS_SETFONT = 0x00000040;
 inline constexpr DWORD DS_MODALFRAME = 0x00000080;
 inline constexpr DWORD DS_CENTER = 0x00000800;
 inline constexpr DWORD WS_EX_CAPTIONOKBTN = 0x80000000;  // an OK button in the title bar
-inline constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
 inline constexpr DWORD BS_PUSHBUTTON = 0x0;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
 inline constexpr DWORD BS_AUTORADIOBUTTON = 0x9;

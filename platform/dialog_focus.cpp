@@ -12,10 +12,6 @@ bool StartsGroup(const DialogControlState& state) {
     return (state.control->style & WS_GROUP) != 0;
 }
 
-bool IsVisibleAndEnabled(const DialogControlState& state) {
-    return IsVisible(*state.control) && IsEnabled(*state.control);
-}
-
 }  // namespace
 
 int FocusedIndex(const WindowRecord& window) {
@@ -52,7 +48,8 @@ int NextGroupItem(const WindowRecord& window, int index, bool previous) {
     const int offset = index - group.first;
     for (int n = 1; n < size; ++n) {
         const int i = group.first + (previous ? (offset - n + size) % size : (offset + n) % size);
-        if (IsVisibleAndEnabled(window.state.controls[i])) return i;
+        const DialogControlTemplate& control = *window.state.controls[i].control;
+        if (IsVisible(control) && IsEnabled(control)) return i;
     }
     return index;
 }

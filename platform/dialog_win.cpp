@@ -97,11 +97,10 @@ thread_local ::HHOOK t_keyFilter = nullptr;
 // however it got the focus (a mouse click sets the focus without WM_NEXTDLGCTL, and the focus
 // given back after a message box is set the same way). WM_NEXTDLGCTL gives the focused button
 // the default push button border, and IsDialogMessage's own Return rule then clicks the
-// control that reports DLGC_DEFPUSHBUTTON. False: the dialog manager goes on with the key.
-bool ReturnToFocusedButton(::HWND dialog, ::HWND focus) {
+// control that reports DLGC_DEFPUSHBUTTON: the dialog manager goes on with the key.
+void ReturnToFocusedButton(::HWND dialog, ::HWND focus) {
     if (DialogCode(focus) & DLGC_UNDEFPUSHBUTTON)
         ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<::WPARAM>(focus), TRUE);
-    return false;
 }
 
 // The arrow keys: the dialog manager moves the focus to the next (or previous) control of the
@@ -136,7 +135,7 @@ bool MoveFocusInGroup(::HWND dialog, ::HWND focus, bool previous) {
         if (dialog && t_dialogs.count(dialog)) {
             switch (msg->wParam) {
                 case VK_RETURN:
-                    if (ReturnToFocusedButton(dialog, msg->hwnd)) return TRUE;
+                    ReturnToFocusedButton(dialog, msg->hwnd);
                     break;
                 case VK_LEFT:
                 case VK_UP:
@@ -310,10 +309,7 @@ UINT GetDlgItemTextW(HWND dialog, int controlId, WCHAR* buffer, int maxCount) {
 
 std::u16string GetDlgItemText(HWND dialog, int controlId) {
     ::HWND item = Item(dialog, controlId);
-    if (!item) return {};
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(item)) + 1, L'\0');
-    int length = ::GetWindowTextW(item, text.data(), static_cast<int>(text.size()));
-    return detail::FromWide(text.data(), static_cast<std::size_t>(length));
+    return item ? GetWindowTextW(detail::FromNativeWindow(item)) : std::u16string();
 }
 
 BOOL CheckDlgButton(HWND dialog, int controlId, UINT check) {

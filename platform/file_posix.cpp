@@ -1,6 +1,5 @@
 // Device files: replaced whole on close, never shared while open, written through a temporary
 // that no one else can name in advance.
-#include <fcntl.h>
 #include <sys/file.h>
 
 #include <memory>
@@ -65,14 +64,11 @@ class DeviceFile final : public detail::KernelObject {
 }  // namespace
 
 HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-                   HANDLE templateFile) {
-    (void)flagsAndAttributes;
-    if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
-                               templateFile))
-        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-    if (fault::ShouldFail(fault::Op::CreateFile))
-        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+                   void* securityAttributes, DWORD creationDisposition,
+                   DWORD /*flagsAndAttributes*/, HANDLE templateFile) {
+    if (DWORD error = detail::RefusedOpen(desiredAccess, shareMode, securityAttributes,
+                                          creationDisposition, templateFile))
+        return Fail(error, INVALID_HANDLE_VALUE);
 
     const std::string target = ResolveDevicePath(devicePath);
     const std::size_t slash = target.rfind('/');

@@ -32,8 +32,7 @@ OpenFiles& Files() {
 }
 
 HANDLE Fail(DWORD error) {
-    ::SetLastError(error);
-    return INVALID_HANDLE_VALUE;
+    return detail::Fail(error, INVALID_HANDLE_VALUE);
 }
 
 // Appended piece by piece: GCC 12 warns falsely (-Wrestrict, at -O3) on a literal added to a
@@ -86,8 +85,7 @@ void SweepTemporaries(const std::u16string& folder, std::u16string_view name) {
     ::HANDLE mark = ::CreateEventW(nullptr, TRUE, FALSE, detail::Wide(name));
     if (mark && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(mark);
-        ::SetLastError(ERROR_SHARING_VIOLATION);
-        return nullptr;
+        return detail::Fail(ERROR_SHARING_VIOLATION, nullptr);
     }
     return mark;
 }
@@ -112,13 +110,11 @@ BOOL Commit(::HANDLE handle, OpenFile& file) {
 }  // namespace
 
 HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-                   HANDLE templateFile) {
-    (void)flagsAndAttributes;
-    if (!detail::IsOfferedOpen(desiredAccess, shareMode, securityAttributes, creationDisposition,
-                               templateFile))
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (fault::ShouldFail(fault::Op::CreateFile)) return Fail(ERROR_ACCESS_DENIED);
+                   void* securityAttributes, DWORD creationDisposition,
+                   DWORD /*flagsAndAttributes*/, HANDLE templateFile) {
+    if (DWORD error = detail::RefusedOpen(desiredAccess, shareMode, securityAttributes,
+                                          creationDisposition, templateFile))
+        return Fail(error);
 
     const std::u16string target = Utf8ToUtf16(ResolveDevicePath(devicePath));
     const std::size_t slash = target.rfind(u'\\');
@@ -158,10 +154,8 @@ HANDLE CreateFileW(std::u16string_view devicePath, DWORD desiredAccess, DWORD sh
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                void* overlapped) {
     if (bytesWritten) *bytesWritten = 0;
-    if (overlapped || (!buffer && bytesToWrite > 0)) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (overlapped || (!buffer && bytesToWrite > 0))
+        return detail::Fail(ERROR_INVALID_PARAMETER, FALSE);
     ::HANDLE handle = detail::ToNativeHandle(file);
     ::DWORD written = 0;
     // An injected fault writes half the bytes, then finds the disk full.
@@ -176,25 +170,16 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
         std::lock_guard lock(files.mutex);
         if (auto it = files.files.find(handle); it != files.files.end()) it->second.failed = true;
     }
-    ::SetLastError(error);
-    return FALSE;
+    return detail::Fail(error, FALSE);
 }
 
 BOOL CommitFile(HANDLE file) {
     ::HANDLE handle = detail::ToNativeHandle(file);
-    OpenFile open;
-    {
-        OpenFiles& files = Files();
-        std::lock_guard lock(files.mutex);
-        auto it = files.files.find(handle);
-        if (it == files.files.end()) {
-            ::SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        open = std::move(it->second);
-        files.files.erase(it);
-    }
-    return Commit(handle, open);
+    OpenFiles& files = Files();
+    std::unique_lock lock(files.mutex);
+    auto open = files.files.extract(handle);
+    lock.unlock();
+    return open ? Commit(handle, open.mapped()) : detail::Fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
 namespace detail {

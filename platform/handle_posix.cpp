@@ -32,19 +32,13 @@ void SetLastError(DWORD error) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    std::unique_ptr<detail::KernelObject> object;
-    {
-        HandleTable& table = Table();
-        std::lock_guard guard(table.lock);
-        auto it = table.live.find(handle.Value());
-        if (it == table.live.end()) return sys::Fail(ERROR_INVALID_HANDLE, FALSE);
-        object = std::move(it->second);
-        table.live.erase(it);
-    }
-    // The destructor does the object's closing work (a file commits its bytes here), outside
-    // the table's lock.
-    object.reset();
-    return TRUE;
+    HandleTable& table = Table();
+    std::unique_lock guard(table.lock);
+    auto entry = table.live.extract(handle.Value());
+    guard.unlock();
+    // The object's destructor does its closing work (a file commits its bytes there) when the
+    // entry goes, outside the table's lock.
+    return entry ? TRUE : sys::Fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
 namespace detail {

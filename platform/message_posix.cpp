@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
 #include "platform/device_posix.h"
 #include "platform/fault.h"
 #include "platform/internal/system_posix.h"

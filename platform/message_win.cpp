@@ -9,12 +9,8 @@ namespace {
 // A queued message with the device's 32-bit fields. Every message this system posts carries
 // 32-bit values, so nothing of its own is cut here.
 MSG FromNative(const ::MSG& real) {
-    MSG msg;
-    msg.hwnd = detail::FromNativeWindow(real.hwnd);
-    msg.message = real.message;
-    msg.wParam = static_cast<WPARAM>(real.wParam);
-    msg.lParam = static_cast<LPARAM>(real.lParam);
-    return msg;
+    return MSG{detail::FromNativeWindow(real.hwnd), real.message, static_cast<WPARAM>(real.wParam),
+               static_cast<LPARAM>(real.lParam)};
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Named mutexes: a process-shared, robust, recursive pthread mutex in a file of the runtime
 // folder, mapped once per process.
-#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <time.h>

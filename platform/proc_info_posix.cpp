@@ -67,10 +67,6 @@ ProcReader::ProcReader() {
 
 ProcReader::~ProcReader() = default;
 
-std::vector<pid_t> ProcReader::ProcessIds() {
-    return NumericEntries("/proc");
-}
-
 std::optional<std::string_view> ProcReader::Read(pid_t pid, const char* file) {
     if (!dir_.valid()) return std::nullopt;
     char path[64];
@@ -197,7 +193,7 @@ std::vector<DeviceProcess> DeviceProcesses(const std::string& canonicalRoot) {
     const bool selfBelongs = DeviceRootHostPath() == canonicalRoot;
     ProcReader reader;
     std::vector<DeviceProcess> out;
-    for (pid_t pid : reader.ProcessIds()) {
+    for (pid_t pid : NumericEntries("/proc")) {
         if (pid == self) {
             if (!selfBelongs) continue;
         } else {

@@ -1,6 +1,7 @@
 // Processes and the timed pause: the real kernel's.
 #include "platform/device.h"
 #include "platform/fault.h"
+#include "platform/internal/platform_internal.h"
 #include "platform/internal/win_internal.h"
 #include "platform/process.h"
 #include "platform/unicode.h"
@@ -12,10 +13,8 @@ BOOL CreateProcessW(std::u16string_view imagePath, const char16_t* commandLine,
                     DWORD creationFlags, void* environment, const char16_t* currentDirectory,
                     void* startupInfo, PROCESS_INFORMATION* info) {
     if (processAttributes || threadAttributes || inheritHandles || creationFlags || environment ||
-        currentDirectory || startupInfo || !info || imagePath.empty()) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+        currentDirectory || startupInfo || !info || imagePath.empty())
+        return detail::Fail(ERROR_INVALID_PARAMETER, FALSE);
     if (fault::ShouldFail(fault::Op::CreateProcess, ERROR_GEN_FAILURE)) return FALSE;
     // The image path is a device path (from the root of the current drive, with or without its
     // leading backslash). The child's command line starts with its own quoted name, as on

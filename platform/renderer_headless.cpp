@@ -14,11 +14,8 @@
 namespace win {
 namespace {
 
-// Writes the whole line with as few writes as the descriptor allows, so that lines of
-// different processes sharing one standard error do not interleave.
-void WriteLine(const std::string& line) {
-    (void)sys::WriteAll(STDERR_FILENO, line);
-}
+// How long a wait without a queue to watch, or on a queue in trouble, pauses.
+constexpr timespec kPause{0, 10'000'000};
 
 class HeadlessRenderer final : public Renderer {
   public:
@@ -27,32 +24,25 @@ class HeadlessRenderer final : public Renderer {
     void DialogChanged(HWND /*dialog*/) override {}
     void DialogDestroyed(HWND /*dialog*/) override {}
 
+    // The whole line in as few writes as the descriptor allows, so that lines of different
+    // processes sharing one standard error do not interleave.
     int MessageBox(HWND /*owner*/, std::u16string_view text, std::u16string_view caption,
                    UINT /*type*/) override {
-        WriteLine(Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text) + "\n");
+        (void)sys::WriteAll(STDERR_FILENO, Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text) + "\n");
         return IDOK;
     }
 
     // No input of its own: only the thread's queue can wake the loop.
     void WaitForInput(int queueDescriptor) override {
         if (queueDescriptor < 0) {
-            struct timespec pause {
-                0, 10'000'000
-            };
-            nanosleep(&pause, nullptr);
+            nanosleep(&kPause, nullptr);
             return;
         }
-        struct pollfd entry {
-            queueDescriptor, POLLIN, 0
-        };
-        // A signal ends the wait early; the caller looks at the queue again either way.
-        if (::poll(&entry, 1, -1) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            // A descriptor that reports trouble stays "ready"; pause so the loop cannot spin.
-            struct timespec pause {
-                0, 10'000'000
-            };
-            nanosleep(&pause, nullptr);
-        }
+        pollfd entry{queueDescriptor, POLLIN, 0};
+        // A signal ends the wait early; the caller looks at the queue again either way. A
+        // descriptor that reports trouble stays "ready": the pause keeps the loop from spinning.
+        if (::poll(&entry, 1, -1) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            nanosleep(&kPause, nullptr);
     }
 };
 

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "platform/internal/platform_internal.h"
-#include "platform/message_box.h"
 #include "platform/renderer_posix.h"
 #include "platform/screen.h"
 

@@ -31,13 +31,9 @@ using sys::UniqueFd;
 // Larger sections are refused: the device's programs share a few hundred bytes.
 constexpr std::uint64_t kLargestSection = std::uint64_t{1} << 30;
 
-class Section final : public detail::KernelObject {
-  public:
-    explicit Section(UniqueFd fd) : fd_(std::move(fd)) {}
-    int fd() const { return fd_.get(); }
-
-  private:
-    UniqueFd fd_;
+struct Section final : detail::KernelObject {
+    explicit Section(UniqueFd file) : fd(std::move(file)) {}
+    UniqueFd fd;
 };
 
 // A section never shrinks under its views, as on the device. Here its file could be cut short
@@ -196,7 +192,7 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
     if (!object) return nullptr;
     const std::uint64_t offset = (std::uint64_t{offsetHigh} << 32) | offsetLow;
     const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
-    auto st = sys::FileStat(object->fd());
+    auto st = sys::FileStat(object->fd.get());
     if (!st) return Fail(st, nullptr);
     const auto size = static_cast<std::uint64_t>(st->st_size);
     if ((desiredAccess & FILE_MAP_ALL_ACCESS) == 0 || offset % page != 0 || offset >= size ||
@@ -204,28 +200,24 @@ void* MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD offsetHigh, DWORD
         return Fail(ERROR_INVALID_PARAMETER, nullptr);
     if (fault::ShouldFail(fault::Op::MapView)) return Fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     const std::size_t length = bytesToMap ? bytesToMap : static_cast<std::size_t>(size - offset);
-    auto mapped = sys::Map(length, object->fd(), static_cast<off_t>(offset));
+    auto mapped = sys::Map(length, object->fd.get(), static_cast<off_t>(offset));
     if (!mapped) return Fail(mapped, nullptr);
     void* view = *mapped;
     Views& views = AllViews();
     std::lock_guard guard(views.lock);
-    views.all[view] = {length,
-                       GuardView(view, length, static_cast<off_t>(offset + length), object->fd())};
+    views.all[view] = {
+        length, GuardView(view, length, static_cast<off_t>(offset + length), object->fd.get())};
     return view;
 }
 
 BOOL UnmapViewOfFile(const void* view) {
     Views& views = AllViews();
-    ViewInfo info{};
-    {
-        std::lock_guard guard(views.lock);
-        auto it = views.all.find(view);
-        if (it == views.all.end()) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-        info = it->second;
-        views.all.erase(it);
-        Unguard(info.guard);
-    }
-    munmap(const_cast<void*>(view), info.length);
+    std::unique_lock guard(views.lock);
+    auto info = views.all.extract(view);
+    if (!info) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    Unguard(info.mapped().guard);
+    guard.unlock();
+    munmap(const_cast<void*>(view), info.mapped().length);
     return TRUE;
 }
 

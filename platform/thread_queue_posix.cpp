@@ -105,14 +105,6 @@ class OwnQueue {
 
 thread_local OwnQueue t_queue;
 
-// The write end of a thread's queue; none when the thread is gone or has no queue. Only FIFOs
-// live in the private queue folder, and one without a reader (ENXIO) belongs to no thread.
-sys::Result<UniqueFd> OpenQueueForPosting(DWORD threadId) {
-    auto folder = detail::RuntimeSubdirectory("queues");
-    if (!folder) return folder.failure();
-    return sys::Open(QueuePath(*folder, threadId), O_WRONLY | O_NONBLOCK);
-}
-
 }  // namespace
 
 namespace detail {
@@ -122,7 +114,12 @@ sys::Status EnsureOwnQueue() {
 }
 
 BOOL PostToThread(DWORD threadId, const MSG& message) {
-    auto queue = OpenQueueForPosting(threadId);
+    // The write end of the thread's queue; none when the thread is gone or has no queue. Only
+    // FIFOs live in the private queue folder, and one without a reader (ENXIO) belongs to no
+    // thread.
+    auto folder = detail::RuntimeSubdirectory("queues");
+    auto queue =
+        folder ? sys::Open(QueuePath(*folder, threadId), O_WRONLY | O_NONBLOCK) : folder.failure();
     if (!queue) return Fail(ERROR_INVALID_THREAD_ID, FALSE);
     auto n = sys::WriteToPipe(queue->get(), &message, sizeof message);
     if (n && *n == sizeof message) return TRUE;

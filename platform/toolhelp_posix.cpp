@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <memory>
-#include <type_traits>
+#include <tuple>
 #include <vector>
 
 #include "platform/device.h"
@@ -20,8 +20,7 @@ namespace {
 
 PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const std::string& name,
                                  std::size_t threadCount) {
-    PROCESSENTRY32W entry;
-    std::memset(&entry, 0, sizeof entry);
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     entry.th32ProcessID = static_cast<DWORD>(pid);
     entry.th32ParentProcessID = static_cast<DWORD>(stat.parent);
@@ -33,54 +32,43 @@ PROCESSENTRY32W MakeProcessEntry(pid_t pid, const detail::ProcStat& stat, const 
 }
 
 THREADENTRY32 MakeThreadEntry(pid_t pid, pid_t tid) {
-    THREADENTRY32 entry;
-    std::memset(&entry, 0, sizeof entry);
+    THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     entry.th32ThreadID = static_cast<DWORD>(tid);
     entry.th32OwnerProcessID = static_cast<DWORD>(pid);
     return entry;
 }
 
+// One walk of a snapshot: its entries, and the next one to give.
+template <typename Entry>
+struct Walk {
+    std::vector<Entry> entries;
+    std::size_t next = 0;
+};
+
 // The device's processes (and their threads), in ascending process id, as /proc shows them
 // when the snapshot is taken. A process that ends half-way through being read is left out whole.
+// A snapshot of one kind has no entries of the other.
 class Snapshot final : public detail::KernelObject {
   public:
-    Snapshot(bool processes, bool threads) : hasProcesses(processes), hasThreads(threads) {
+    Snapshot(bool processes, bool threads) {
+        auto& [processList, threadList] = walks;
         for (const detail::DeviceProcess& process : detail::DeviceProcesses(DeviceRootHostPath())) {
             std::vector<pid_t> tids;
-            if (hasThreads) {
+            if (threads) {
                 tids = detail::ListThreadIds(process.pid);
                 if (tids.empty()) continue;
             }
             const std::size_t threadCount =
-                hasThreads ? tids.size() : static_cast<std::size_t>(process.stat.threads);
-            if (hasProcesses)
-                processes_.push_back(
+                threads ? tids.size() : static_cast<std::size_t>(process.stat.threads);
+            if (processes)
+                processList.entries.push_back(
                     MakeProcessEntry(process.pid, process.stat, process.name, threadCount));
-            for (pid_t tid : tids) threads_.push_back(MakeThreadEntry(process.pid, tid));
+            for (pid_t tid : tids) threadList.entries.push_back(MakeThreadEntry(process.pid, tid));
         }
     }
 
-    const bool hasProcesses, hasThreads;
-    std::size_t nextProcess = 0, nextThread = 0;
-
-    template <typename Entry>
-    const Entry* At(std::size_t index) const {
-        const auto& list = ListOf<Entry>();
-        return index < list.size() ? &list[index] : nullptr;
-    }
-
-  private:
-    template <typename Entry>
-    const std::vector<Entry>& ListOf() const {
-        if constexpr (std::is_same_v<Entry, PROCESSENTRY32W>)
-            return processes_;
-        else
-            return threads_;
-    }
-
-    std::vector<PROCESSENTRY32W> processes_;
-    std::vector<THREADENTRY32> threads_;
+    std::tuple<Walk<PROCESSENTRY32W>, Walk<THREADENTRY32>> walks;
 };
 
 template <typename Entry>
@@ -88,14 +76,10 @@ BOOL Step(HANDLE handle, Entry* entry, bool first) {
     auto* snapshot = detail::FindHandleOf<Snapshot>(handle);
     if (!snapshot) return FALSE;
     if (!entry || entry->dwSize != sizeof(Entry)) return sys::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    constexpr bool isProcess = std::is_same_v<Entry, PROCESSENTRY32W>;
-    std::size_t& next = isProcess ? snapshot->nextProcess : snapshot->nextThread;
-    const bool ofKind = isProcess ? snapshot->hasProcesses : snapshot->hasThreads;
-    if (first) next = 0;
-    const Entry* found = ofKind ? snapshot->template At<Entry>(next) : nullptr;
-    if (!found) return sys::Fail(ERROR_NO_MORE_FILES, FALSE);
-    *entry = *found;
-    ++next;
+    Walk<Entry>& walk = std::get<Walk<Entry>>(snapshot->walks);
+    if (first) walk.next = 0;
+    if (walk.next >= walk.entries.size()) return sys::Fail(ERROR_NO_MORE_FILES, FALSE);
+    *entry = walk.entries[walk.next++];
     return TRUE;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/fault.h"
+#include "platform/internal/platform_internal.h"
 #include "platform/internal/win_internal.h"
 #include "platform/toolhelp.h"
 
@@ -19,7 +20,7 @@ void ClearAllButSize(Entry* entry) {
 }
 
 // The device's process record from the real one: the fields the device fills.
-void CopyProcessEntry(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
+void Copy(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
     ClearAllButSize(entry);
     entry->cntUsage = real.cntUsage;
     entry->th32ProcessID = real.th32ProcessID;
@@ -30,7 +31,7 @@ void CopyProcessEntry(const ::PROCESSENTRY32W& real, PROCESSENTRY32W* entry) {
     std::memcpy(entry->szExeFile, real.szExeFile, length * sizeof(WCHAR));
 }
 
-void CopyThreadEntry(const ::THREADENTRY32& real, THREADENTRY32* entry) {
+void Copy(const ::THREADENTRY32& real, THREADENTRY32* entry) {
     ClearAllButSize(entry);
     entry->cntUsage = real.cntUsage;
     entry->th32ThreadID = real.th32ThreadID;
@@ -93,19 +94,18 @@ DWORD OwnerOf(const ::THREADENTRY32& real) {
 // One step of a walk: the real call on a real record (First, then Next past the entries of
 // other users' processes), then the copy. FALSE when the walk has ended or the caller's
 // record does not carry the device's size.
-template <typename Real, typename Entry, typename Step, typename Next, typename Copy>
-BOOL WalkStep(HANDLE snapshot, Entry* entry, Step step, Next next, Copy copy) {
-    if (!entry || entry->dwSize != sizeof(Entry)) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+template <typename Real, typename Entry>
+BOOL WalkStep(HANDLE snapshot, Entry* entry, BOOL(WINAPI* step)(::HANDLE, Real*),
+              BOOL(WINAPI* next)(::HANDLE, Real*)) {
+    if (!entry || entry->dwSize != sizeof(Entry))
+        return detail::Fail(ERROR_INVALID_PARAMETER, FALSE);
     Real real{};
     real.dwSize = sizeof real;
     if (!step(detail::ToNativeHandle(snapshot), &real)) return FALSE;
     while (!RunsAsThisUser(OwnerOf(real))) {
         if (!next(detail::ToNativeHandle(snapshot), &real)) return FALSE;
     }
-    copy(real, entry);
+    Copy(real, entry);
     return TRUE;
 }
 
@@ -122,23 +122,19 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
 }
 
 BOOL Process32First(HANDLE snapshot, PROCESSENTRY32W* entry) {
-    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32FirstW, ::Process32NextW,
-                                       CopyProcessEntry);
+    return WalkStep(snapshot, entry, ::Process32FirstW, ::Process32NextW);
 }
 
 BOOL Process32Next(HANDLE snapshot, PROCESSENTRY32W* entry) {
-    return WalkStep<::PROCESSENTRY32W>(snapshot, entry, ::Process32NextW, ::Process32NextW,
-                                       CopyProcessEntry);
+    return WalkStep(snapshot, entry, ::Process32NextW, ::Process32NextW);
 }
 
 BOOL Thread32First(HANDLE snapshot, THREADENTRY32* entry) {
-    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32First, ::Thread32Next,
-                                     CopyThreadEntry);
+    return WalkStep(snapshot, entry, ::Thread32First, ::Thread32Next);
 }
 
 BOOL Thread32Next(HANDLE snapshot, THREADENTRY32* entry) {
-    return WalkStep<::THREADENTRY32>(snapshot, entry, ::Thread32Next, ::Thread32Next,
-                                     CopyThreadEntry);
+    return WalkStep(snapshot, entry, ::Thread32Next, ::Thread32Next);
 }
 
 namespace detail {

@@ -1,4 +1,4 @@
-// UTF-8 <-> UTF-16. The upper-casing is each platform's own (unicode_posix.cpp, unicode_win.cpp).
+// UTF-8 <-> UTF-16, and EqualsIgnoreCase over each platform's own CharUpperW (unicode_*.cpp).
 #include "platform/unicode.h"
 
 namespace win {
@@ -94,6 +94,14 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
         AppendUtf8(out, c);
     }
     return out;
+}
+
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    std::u16string upperA(a), upperB(b);
+    CharUpperW(upperA);
+    CharUpperW(upperB);
+    return upperA == upperB;
 }
 
 }  // namespace win

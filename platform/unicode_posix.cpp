@@ -37,12 +37,4 @@ void CharUpperW(std::u16string& text) {
     for (char16_t& c : text) c = UpperUnit(c);
 }
 
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && UpperUnit(a[i]) != UpperUnit(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace win

@@ -9,12 +9,4 @@ void CharUpperW(std::u16string& text) {
     ::CharUpperBuffW(reinterpret_cast<wchar_t*>(text.data()), static_cast<DWORD>(text.size()));
 }
 
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    std::u16string upperA(a), upperB(b);
-    CharUpperW(upperA);
-    CharUpperW(upperB);
-    return upperA == upperB;
-}
-
 }  // namespace win

@@ -79,6 +79,7 @@ std::u16string GetWindowTextW(HWND window);
 
 struct RECT {
     LONG left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const RECT&, const RECT&) = default;
 };
 
 // Window position and size in screen pixels.

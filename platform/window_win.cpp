@@ -13,8 +13,8 @@ namespace {
 
 struct LoadedIcons {
     std::mutex mutex;
-    std::map<int, ::HICON> byId;
-    std::map<::HICON, const IconResource*> resources;
+    std::map<int, HICON> byId;
+    std::map<HICON, const IconResource*> resources;
 };
 
 LoadedIcons& Loaded() {
@@ -123,23 +123,22 @@ HICON LoadIconW(int resourceId) {
     if (!resource || resource->images.empty()) return 0;
     LoadedIcons& loaded = Loaded();
     std::lock_guard lock(loaded.mutex);
-    if (auto it = loaded.byId.find(resourceId); it != loaded.byId.end())
-        return detail::FromNativeIcon(it->second);
+    if (auto it = loaded.byId.find(resourceId); it != loaded.byId.end()) return it->second;
     const int size = ::GetSystemMetrics(SM_CXICON);
     const IconImage* chosen = &resource->images.front();
     for (const IconImage& image : resource->images)
         if (image.width == size) chosen = &image;
-    ::HICON icon = MakeIcon(*chosen);
-    if (!icon) return 0;
+    const HICON icon = detail::FromNativeIcon(MakeIcon(*chosen));
+    if (icon == 0) return 0;
     loaded.byId[resourceId] = icon;
     loaded.resources[icon] = resource;
-    return detail::FromNativeIcon(icon);
+    return icon;
 }
 
 const IconResource* GetIconResource(HICON icon) {
     LoadedIcons& loaded = Loaded();
     std::lock_guard lock(loaded.mutex);
-    auto it = loaded.resources.find(detail::ToNativeIcon(icon));
+    auto it = loaded.resources.find(icon);
     return it == loaded.resources.end() ? nullptr : it->second;
 }
 

@@ -78,7 +78,9 @@ class FltkRenderer final : public Renderer {
             // FLTK waits with select(), which only takes descriptors below FD_SETSIZE.
             if (queueDescriptor != watchedFd_) {
                 if (watchedFd_ >= 0) Fl::remove_fd(watchedFd_);
-                Fl::add_fd(queueDescriptor, FL_READ, &OnQueueReadable, this);
+                // The queue's messages are read by the modal loop; it is enough that the wait ends.
+                Fl::add_fd(
+                    queueDescriptor, FL_READ, [](int, void*) {}, nullptr);
                 watchedFd_ = queueDescriptor;
             }
             Fl::wait();  // returns once events were handled or the queue has a message
@@ -94,9 +96,6 @@ class FltkRenderer final : public Renderer {
     }
 
   private:
-    // The queue's messages are read by the modal loop; here it is enough that the wait ends.
-    static void OnQueueReadable(int, void*) {}
-
     const DialogFont& FontFor(int pointSize) {
         auto it = fonts_.find(pointSize);
         if (it == fonts_.end())

@@ -26,40 +26,24 @@ Renderer::FrameInsets FrameInsetsFor(const DialogTemplate& dialog, const DialogF
 }
 
 std::optional<KeyMessage> KeyMessageFor(int flKey, int flState) {
+    static const std::map<int, WPARAM> kKeys = {
+        {FL_Tab, VK_TAB},         {' ', VK_SPACE},        {FL_Enter, VK_RETURN},
+        {FL_KP_Enter, VK_RETURN}, {FL_Escape, VK_ESCAPE}, {FL_Left, VK_LEFT},
+        {FL_Up, VK_UP},           {FL_Right, VK_RIGHT},   {FL_Down, VK_DOWN}};
     if (flState & (FL_CTRL | FL_ALT | FL_META)) return std::nullopt;
-    const LPARAM shift = (flState & FL_SHIFT) ? KF_SHIFT_HELD : 0;
-    switch (flKey) {
-        case FL_Tab:
-            return KeyMessage{VK_TAB, shift};
-        case kIsoLeftTab:
-            return KeyMessage{VK_TAB, KF_SHIFT_HELD};
-        case ' ':
-            return KeyMessage{VK_SPACE, shift};
-        case FL_Enter:
-        case FL_KP_Enter:
-            return KeyMessage{VK_RETURN, shift};
-        case FL_Escape:
-            return KeyMessage{VK_ESCAPE, shift};
-        case FL_Left:
-            return KeyMessage{VK_LEFT, shift};
-        case FL_Up:
-            return KeyMessage{VK_UP, shift};
-        case FL_Right:
-            return KeyMessage{VK_RIGHT, shift};
-        case FL_Down:
-            return KeyMessage{VK_DOWN, shift};
-        default:
-            return std::nullopt;
-    }
+    if (flKey == kIsoLeftTab) return KeyMessage{VK_TAB, KF_SHIFT_HELD};
+    const auto key = kKeys.find(flKey);
+    if (key == kKeys.end()) return std::nullopt;
+    return KeyMessage{key->second, (flState & FL_SHIFT) ? KF_SHIFT_HELD : 0};
 }
 
 DialogWindow::DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post)
-    : Fl_Double_Window(1, 1), post_(std::move(post)), font_(font) {
+    : FramedWindow(1, 1), post_(std::move(post)) {
     const DialogTemplate& dialog = *state.dialog;
     const Renderer::FrameInsets frame = FrameInsetsFor(dialog, font);
     size(frame.left + font.X(dialog.cx) + frame.right,
          frame.top + font.Y(dialog.cy) + frame.bottom);
-    color(static_cast<Fl_Color>(kFaceColour));
+    color(kFaceColour);
     callback(&DialogWindow::OnClose, this);
     border(0);  // the frame and the caption are the window's own
     // A held key repeats its press without releases in between, as on the device: otherwise
@@ -75,7 +59,6 @@ DialogWindow::DialogWindow(const DialogState& state, const DialogFont& font, Pos
     }
     for (const DialogControlTemplate& c : dialog.controls) {
         const WORD id = c.id;
-        ids_.push_back(id);
         controls_.push_back(new ControlWidget(c, font, frame.left + font.X(c.x),
                                               frame.top + font.Y(c.y), font.X(c.cx), font.Y(c.cy),
                                               [this, id] { post_(BM_CLICK, id, 0); }));
@@ -112,21 +95,15 @@ void DialogWindow::Sync(const DialogState& state, const IconResource* bigIcon,
         SetIcons(bigIcon, smallIcon);
     }
 
-    const RECT& r = state.windowRect;
-    if (r.left != placed_.left || r.top != placed_.top || r.right != placed_.right ||
-        r.bottom != placed_.bottom) {
-        placed_ = r;
-        Place(r);
+    if (state.windowRect != placed_) {
+        // The model's rectangle is the whole window, frame and caption included.
+        placed_ = state.windowRect;
+        resize(placed_.left, placed_.top, std::max<LONG>(placed_.right - placed_.left, 1),
+               std::max<LONG>(placed_.bottom - placed_.top, 1));
     }
 
     if (state.visible && !shown()) show();
     if (!state.visible && shown()) hide();
-}
-
-void DialogWindow::Place(const RECT& window) {
-    // The model's rectangle is the whole window, frame and caption included.
-    resize(window.left, window.top, std::max<LONG>(window.right - window.left, 1),
-           std::max<LONG>(window.bottom - window.top, 1));
 }
 
 void DialogWindow::SetIcons(const IconResource* bigIcon, const IconResource* smallIcon) {
@@ -142,18 +119,12 @@ void DialogWindow::SetIcons(const IconResource* bigIcon, const IconResource* sma
     std::vector<const Fl_RGB_Image*> images;
     for (const auto& icon : icons) {
         images.push_back(icon->image.get());
-        if (!smallest || icon->width < smallest->w()) smallest = icon->image.get();
+        if (!smallest || icon->image->w() < smallest->w()) smallest = icon->image.get();
     }
     if (caption_) caption_->SetIcon(smallest);
     // FLTK copies the images it is given, so the old pixels may go now.
     this->icons(images.empty() ? nullptr : images.data(), static_cast<int>(images.size()));
     icons_ = std::move(icons);
-}
-
-ControlWidget* DialogWindow::FindControl(int controlId) const {
-    for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (ids_[i] == controlId) return controls_[i];
-    return nullptr;
 }
 
 int DialogWindow::handle(int event) {
@@ -192,17 +163,6 @@ bool DialogWindow::KeyReleased(int flKey) {
     keysDown_.erase(down);
     post_(WM_KEYUP, virtualKey, KF_PREVIOUSLY_DOWN | KF_RELEASED);
     return true;
-}
-
-void DialogWindow::draw() {
-    Fl_Double_Window::draw();
-    DrawWindowFrame(*this);
-    if (!everDrawn_) {
-        // The first drawing follows the first exposure, so the window is viewable now: bring
-        // it to the front with the keyboard, as a newly shown dialog is on the device.
-        everDrawn_ = true;
-        TakeForeground(*this);
-    }
 }
 
 void DialogWindow::OnClose(Fl_Widget*, void* self) {

@@ -11,8 +11,6 @@
 // decoration of its own, so a desktop shows one caption, and the window's outer frame is
 // exactly the model's window rectangle.
 
-#include <FL/Fl_Double_Window.H>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,7 +37,7 @@ using PostFunction = std::function<void(UINT message, WPARAM wParam, LPARAM lPar
 // The frame and caption the window draws around a dialog's client area.
 Renderer::FrameInsets FrameInsetsFor(const DialogTemplate& dialog, const DialogFont& font);
 
-class DialogWindow : public Fl_Double_Window {
+class DialogWindow : public FramedWindow {
   public:
     // Builds the window and its controls from the state's template; nothing is shown yet.
     DialogWindow(const DialogState& state, const DialogFont& font, PostFunction post);
@@ -49,32 +47,24 @@ class DialogWindow : public Fl_Double_Window {
     // icons (resolved by the caller; nullptr for none), shown or hidden.
     void Sync(const DialogState& state, const IconResource* bigIcon, const IconResource* smallIcon);
 
-    // The widget of the control with this id, or nullptr.
-    ControlWidget* FindControl(int controlId) const;
-
     int handle(int event) override;
-    void draw() override;
 
   private:
     static void OnClose(Fl_Widget* window, void* self);
-    void Place(const RECT& window);
     void SetIcons(const IconResource* bigIcon, const IconResource* smallIcon);
     bool KeyPressed(int flKey, int flState);
     bool KeyReleased(int flKey);
 
     PostFunction post_;
-    DialogFont font_;
     CaptionStrip* caption_ = nullptr;
     // The keys reported down and not yet up (FLTK key to virtual key), to mark repeats and to
     // report each release once.
     std::map<int, WPARAM> keysDown_;
     std::vector<ControlWidget*> controls_;  // template order; owned by the window
-    std::vector<WORD> ids_;                 // their ids
     std::vector<std::unique_ptr<IconPixels>> icons_;
     HICON bigIcon_ = 0, smallIcon_ = 0;
     bool iconsSet_ = false;
     RECT placed_{};
-    bool everDrawn_ = false;
 };
 
 }  // namespace win::fltk

@@ -1,7 +1,6 @@
 #include "platform/fltk/renderer_fltk_message_box.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Double_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -33,9 +32,9 @@ class ExclamationIcon : public Fl_Widget {
     }
 };
 
-class MessageBoxWindow : public Fl_Double_Window {
+class MessageBoxWindow : public FramedWindow {
   public:
-    MessageBoxWindow(int w, int h) : Fl_Double_Window(w, h) {
+    MessageBoxWindow(int w, int h) : FramedWindow(w, h) {
         callback(
             [](Fl_Widget*, void* self) { static_cast<MessageBoxWindow*>(self)->closed = true; },
             this);
@@ -50,16 +49,7 @@ class MessageBoxWindow : public Fl_Double_Window {
         }
         return Fl_Double_Window::handle(event);
     }
-    void draw() override {
-        Fl_Double_Window::draw();
-        DrawWindowFrame(*this);
-        if (!drawn) {
-            drawn = true;
-            TakeForeground(*this);
-        }
-    }
     bool closed = false;
-    bool drawn = false;
 };
 
 }  // namespace
@@ -79,7 +69,7 @@ int RunMessageBox(const std::string& text, const std::string& caption, UINT type
 
     MessageBoxWindow box(width, height);
     box.border(0);  // the caption strip is the box's one caption, also under a window manager
-    box.color(static_cast<Fl_Color>(kFaceColour));
+    box.color(kFaceColour);
     box.copy_label(caption.c_str());
     auto* strip = new CaptionStrip(0, 0, width, font, nullptr);
     strip->SetTitle(caption);

@@ -18,13 +18,9 @@ constexpr DWORD kStaticAlignMask = 0x3;  // SS_LEFT, SS_CENTER or SS_RIGHT
 constexpr DWORD kEditAlignMask = 0x3;    // ES_LEFT, ES_CENTER or ES_RIGHT
 constexpr DWORD BS_RADIOBUTTON = 0x4;
 
-Fl_Color FaceColour() {
-    return static_cast<Fl_Color>(kFaceColour);
-}
-
 // Text is black, or the platform's gray text colour on a disabled control.
 Fl_Color TextColour(bool enabled) {
-    return enabled ? FL_BLACK : static_cast<Fl_Color>(kGrayTextColour);
+    return enabled ? FL_BLACK : kGrayTextColour;
 }
 
 constexpr Fl_Boxtype kWindowFrame = FL_UP_FRAME;
@@ -59,8 +55,15 @@ void TakeForeground(Fl_Window& window) {
     XSetInputFocus(fl_display, fl_xid(&window), RevertToParent, CurrentTime);
 }
 
-void DrawWindowFrame(Fl_Window& window) {
-    fl_draw_box(kWindowFrame, 0, 0, window.w(), window.h(), FaceColour());
+void FramedWindow::draw() {
+    Fl_Double_Window::draw();
+    fl_draw_box(kWindowFrame, 0, 0, w(), h(), kFaceColour);
+    if (!everDrawn_) {
+        // The first drawing follows the first exposure, so the window is viewable now: bring
+        // it to the front with the keyboard, as a newly shown window is on the device.
+        everDrawn_ = true;
+        TakeForeground(*this);
+    }
 }
 
 int WindowFrameWidth() {
@@ -98,22 +101,6 @@ void ControlWidget::SetText(const std::string& utf8) {
     if (utf8 == text_) return;
     text_ = utf8;
     Invalidate();
-}
-
-void ControlWidget::SetChecked(bool checked) {
-    SetLook(checked_, checked);
-}
-
-void ControlWidget::SetFocused(bool focused) {
-    SetLook(focused_, focused);
-}
-
-void ControlWidget::SetPushed(bool pushed) {
-    SetLook(pushed_, pushed);
-}
-
-void ControlWidget::SetDefault(bool isDefault) {
-    SetLook(default_, isDefault);
 }
 
 void ControlWidget::SetLook(bool& look, bool value) {
@@ -179,7 +166,7 @@ void ControlWidget::draw() {
         case ControlKind::Static: {
             // A static control paints its whole rectangle, so a new text never lands on the
             // old one.
-            fl_color(FaceColour());
+            fl_color(kFaceColour);
             fl_rectf(x(), y(), w(), h());
             fl_color(TextColour(active_r() != 0));
             const DWORD a = style_ & kStaticAlignMask;
@@ -201,7 +188,7 @@ void ControlWidget::DrawButton() {
         fl_rect(x(), y(), w(), h());
     }
     fl_draw_box(down ? FL_DOWN_BOX : FL_UP_BOX, x() + outline, y() + outline, w() - 2 * outline,
-                h() - 2 * outline, FaceColour());
+                h() - 2 * outline, kFaceColour);
     const int shift = down ? 1 : 0;
     fl_color(TextColour(active_r() != 0));
     DrawLiteral(text_, x() + shift, y() + shift, w(), h(), FL_ALIGN_CENTER | FL_ALIGN_INSIDE);
@@ -211,10 +198,10 @@ void ControlWidget::DrawButton() {
 void ControlWidget::DrawRadio() {
     const int d = font_.size * 3 / 4;
     const int cy = y() + (h() - d) / 2;
-    fl_color(FaceColour());
+    fl_color(kFaceColour);
     fl_rectf(x(), y(), w(), h());
     fl_draw_box(FL_ROUND_DOWN_BOX, x(), cy, d, d,
-                pressed_ || pushed_ ? FaceColour() : static_cast<Fl_Color>(kWindowColour));
+                pressed_ || pushed_ ? kFaceColour : kWindowColour);
     if (checked_) {
         fl_color(FL_BLACK);
         const int dot = d / 2 - 1;
@@ -234,11 +221,11 @@ void ControlWidget::DrawGroupBox() {
     // and the title's backing are painted, so the controls inside stay visible whatever order
     // they are drawn in.
     const int top = y() + fl_height() / 2;
-    fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), h() - (top - y()), FaceColour());
+    fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), h() - (top - y()), kFaceColour);
     if (text_.empty()) return;
     const int indent = font_.base.x;
     const int tw = std::min(static_cast<int>(fl_width(text_.c_str())) + 4, w() - 2 * indent);
-    fl_color(FaceColour());
+    fl_color(kFaceColour);
     fl_rectf(x() + indent, y(), tw, fl_height());
     fl_color(FL_BLACK);
     DrawLiteral(text_, x() + indent + 2, y(), tw - 2, fl_height(),
@@ -249,21 +236,12 @@ void ControlWidget::DrawEdit() {
     // A disabled edit only shows its value: the read-only look, face colour behind the
     // disabled text colour.
     const bool readOnly = (style_ & WS_DISABLED) != 0;
-    const Fl_Color back = readOnly ? FaceColour() : static_cast<Fl_Color>(kWindowColour);
-    if (style_ & WS_BORDER)
-        fl_draw_box(FL_THIN_DOWN_BOX, x(), y(), w(), h(), back);
-    else
-        fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), back);
+    const Fl_Color back = readOnly ? kFaceColour : kWindowColour;
+    fl_draw_box(style_ & WS_BORDER ? FL_THIN_DOWN_BOX : FL_FLAT_BOX, x(), y(), w(), h(), back);
     const DWORD a = style_ & kEditAlignMask;
-    int align = FL_ALIGN_TOP | FL_ALIGN_INSIDE;
-    if (a == ES_CENTER)
-        align |= FL_ALIGN_CENTER;
-    else if (a == 0x2)
-        align |= FL_ALIGN_RIGHT;
-    else
-        align |= FL_ALIGN_LEFT;
+    const int across = a == ES_CENTER ? FL_ALIGN_CENTER : a == 0x2 ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT;
     fl_color(TextColour(active_r() != 0));
-    DrawLiteral(text_, x() + 3, y() + 3, w() - 6, h() - 5, align);
+    DrawLiteral(text_, x() + 3, y() + 3, w() - 6, h() - 5, FL_ALIGN_TOP | FL_ALIGN_INSIDE | across);
 }
 
 void ControlWidget::DrawFocus(int fx, int fy, int fw, int fh) {
@@ -306,7 +284,7 @@ void CaptionStrip::SetIcon(const Fl_RGB_Image* icon) {
 }
 
 void CaptionStrip::draw() {
-    fl_color(static_cast<Fl_Color>(kCaptionColour));
+    fl_color(kCaptionColour);
     fl_rectf(x(), y(), w(), h());
     int textX = x() + 6;
     if (icon_) {
@@ -326,8 +304,6 @@ std::unique_ptr<IconPixels> ConvertIcon(const IconImage& icon) {
     const auto count = static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height);
     if (icon.pixels.size() != count) return nullptr;
     auto out = std::make_unique<IconPixels>();
-    out->width = icon.width;
-    out->height = icon.height;
     out->rgba.resize(count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t index = icon.pixels[i];

@@ -4,6 +4,7 @@
 // symbols or shortcut marks) and decides nothing: a button reports its click to the function
 // it was given, and its checked and focused looks are set from the dialog's model.
 
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Widget.H>
@@ -35,10 +36,10 @@ struct DialogFont {
 };
 
 // Colours of the device's classic look.
-inline constexpr unsigned kCaptionColour = 0x00008000;   // navy, as FLTK's 0xRRGGBB00
-inline constexpr unsigned kFaceColour = 0xC0C0C000;      // button face and dialog background
-inline constexpr unsigned kWindowColour = 0xFFFFFF00;    // edit and radio background
-inline constexpr unsigned kGrayTextColour = 0x80808000;  // the text of a disabled control
+inline constexpr Fl_Color kCaptionColour = 0x00008000;   // navy, as FLTK's 0xRRGGBB00
+inline constexpr Fl_Color kFaceColour = 0xC0C0C000;      // button face and dialog background
+inline constexpr Fl_Color kWindowColour = 0xFFFFFF00;    // edit and radio background
+inline constexpr Fl_Color kGrayTextColour = 0x80808000;  // the text of a disabled control
 
 // What a control looks like; chosen from the template's class and style.
 enum class ControlKind { PushButton, RadioButton, GroupBox, Static, Edit };
@@ -50,16 +51,14 @@ class ControlWidget : public Fl_Widget {
     ControlWidget(const DialogControlTemplate& control, const DialogFont& font, int x, int y, int w,
                   int h, std::function<void()> onClick);
 
-    ControlKind kind() const { return kind_; }
     // Each setter redraws only when the look changes.
     void SetText(const std::string& utf8);
-    void SetChecked(bool checked);
-    void SetFocused(bool focused);
-    void SetPushed(bool pushed);      // held in from the keyboard: drawn pressed
-    void SetDefault(bool isDefault);  // a push button's default look: a dark outline
-    const std::string& text() const { return text_; }
-    bool checked() const { return checked_; }
-    bool focused() const { return focused_; }
+    void SetChecked(bool checked) { SetLook(checked_, checked); }
+    void SetFocused(bool focused) { SetLook(focused_, focused); }
+    // Held in from the keyboard: drawn pressed.
+    void SetPushed(bool pushed) { SetLook(pushed_, pushed); }
+    // A push button's default look: a dark outline.
+    void SetDefault(bool isDefault) { SetLook(default_, isDefault); }
 
     void draw() override;
     int handle(int event) override;
@@ -102,7 +101,6 @@ class CaptionStrip : public Fl_Group {
 // An icon image as 32-bit RGBA pixels (palette index 16 is transparent), with the FLTK image
 // over them. The image refers to the pixels, so they travel together.
 struct IconPixels {
-    int width = 0, height = 0;
     std::vector<unsigned char> rgba;
     std::unique_ptr<Fl_RGB_Image> image;
 };
@@ -112,9 +110,16 @@ std::unique_ptr<IconPixels> ConvertIcon(const IconImage& icon);
 // has just shown.
 void TakeForeground(Fl_Window& window);
 
-// Draws the device's window frame over the window's outermost pixels, WindowFrameWidth() on
-// each side.
-void DrawWindowFrame(Fl_Window& window);
+// A window that draws the device's frame over its outermost pixels, WindowFrameWidth() on each
+// side, and takes the foreground when it is first drawn.
+class FramedWindow : public Fl_Double_Window {
+  public:
+    using Fl_Double_Window::Fl_Double_Window;
+    void draw() override;
+
+  private:
+    bool everDrawn_ = false;
+};
 int WindowFrameWidth();
 
 // Draws text as it stands, clipped to the box, in the current font and colour.

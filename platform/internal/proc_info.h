@@ -44,8 +44,6 @@ class ProcReader {
     ProcReader(const ProcReader&) = delete;
     ProcReader& operator=(const ProcReader&) = delete;
 
-    // Every process id in /proc, ascending.
-    std::vector<pid_t> ProcessIds();
     // The whole of /proc/PID/FILE; the view holds until the next Read.
     std::optional<std::string_view> Read(pid_t pid, const char* file);
     std::optional<ProcStat> Stat(pid_t pid);

@@ -23,7 +23,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/win_types.h"
+#include "platform/internal/platform_internal.h"
 
 namespace win::sys {
 
@@ -81,13 +81,8 @@ using Status = Result<>;
 // that a failure keeps its cause: a full disk stays a full disk.
 DWORD ErrorCode(int error);
 
-// Sets the calling thread's last error and returns what the failing API call returns, for an
-// error code or a failed call: `return Fail(ERROR_INVALID_PARAMETER, FALSE);`.
-template <typename T>
-T Fail(DWORD error, T result) {
-    SetLastError(error);
-    return result;
-}
+// Fail (platform_internal.h) for a failed call too: `return Fail(status, FALSE);`.
+using detail::Fail;
 template <typename T, typename U>
 T Fail(const Result<U>& failed, T result) {
     return Fail(ErrorCode(failed.error()), result);

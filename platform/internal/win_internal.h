@@ -25,9 +25,6 @@ inline ::HWND ToNativeWindow(std::uint32_t window) {
 inline std::uint32_t FromNativeWindow(::HWND window) {
     return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(window));
 }
-inline ::HICON ToNativeIcon(std::uint32_t icon) {
-    return reinterpret_cast<::HICON>(static_cast<INT_PTR>(static_cast<std::int32_t>(icon)));
-}
 inline std::uint32_t FromNativeIcon(::HICON icon) {
     return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(icon));
 }
