@@ -131,7 +131,8 @@ TEST(DeviceFile, FailedSystemCallsKeepTheOldFileAndNameTheirCause) {
         HANDLE f = OpenForWriting(u"\\KEEP.OUT");
         ASSERT_NE(f, INVALID_HANDLE_VALUE);
         DWORD written = 99;
-        EXPECT_EQ(WriteFile(f, "0123456789", 10, &written, nullptr), c.written == 10 ? TRUE : FALSE);
+        EXPECT_EQ(WriteFile(f, "0123456789", 10, &written, nullptr),
+                  c.written == 10 ? TRUE : FALSE);
         EXPECT_EQ(written, c.written);
         EXPECT_FALSE(CommitFile(f));
         EXPECT_EQ(GetLastError(), c.error);
